@@ -1,0 +1,494 @@
+#include "engine/game.h"
+
+#include "engine/numbers.h"
+#include "engine/textfile.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace typetoki {
+
+namespace {
+
+const QString kHeroBlock = QStringLiteral("eyaeyaeyaeyaeyaeyaeyaeya");
+const QString kRivalBlock = QStringLiteral("hikuhikuhikuhikuhikuhiku");
+
+const ModeLook kModeLooks[4] = {
+    {QStringLiteral("雷堂剛介\u3000+\u3000ブロンズガード"), MakeRgb(255, 0, 0)},
+    {QStringLiteral("ヴォルグ\u3000+\u3000ダーク・ゲート"), MakeRgb(255, 0, 255)},
+    {QStringLiteral("雷堂剛介(ブロンズガード) vs ヴォルグ(ダーク・ゲート)"), MakeRgb(255, 128, 0)},
+    {QStringLiteral("修行モード【一般テキスト】"), MakeRgb(255, 255, 0)},
+};
+
+QString Repeat(const QString &block, int times)
+{
+    QString line;
+    line.reserve(block.size() * times);
+    for (int i = 0; i < times; ++i)
+        line += block;
+    return line;
+}
+
+QString WithoutFirst(const QString &text) { return text.mid(1); }
+
+QString ReplaceLast(const QString &text, const QString &glyph)
+{
+    return text.left(std::max<qsizetype>(0, text.size() - 1)) + glyph;
+}
+
+// The record turns a finished syllable into its glyph; a syllable broken by
+// a miss stays as typed.
+void ReplaceSyllable(QString &record, QStringView syllable, const QString &glyph)
+{
+    if (record.endsWith(syllable))
+        record = record.left(record.size() - syllable.size()) + glyph;
+}
+
+}  // namespace
+
+const QString kTrainingTextError =
+    QStringLiteral("ファイルが存在しません。または、テキストが読み込めません！！");
+
+const ModeLook *LookOfMode(int gameMode)
+{
+    if (gameMode < 1 || gameMode > 4)
+        return nullptr;
+    return &kModeLooks[gameMode - 1];
+}
+
+QString BreakEchoLine(const QString &text, std::int16_t n)
+{
+    const double length = double(text.size());
+    const double unit = 2.0 * n + 2;
+    if (std::floor((length + 2) / unit) * unit == length + 2)
+        return text + QStringLiteral("\r\n");
+    return text;
+}
+
+Game::Game(Module1 &state, Screen &screen, Platform platform)
+    : m_(state), screen_(screen), p_(platform)
+{
+}
+
+// ---- Buttons and the input box ----------------------------------------
+
+void Game::Command2_Click()
+{
+    if (m_.gamePhase != kIdle)
+        return;
+    m_.currentTarget.clear();
+    StartGame();
+}
+
+void Game::Command3_Click()
+{
+    if (m_.gamePhase != kPlaying)
+        return;
+    m_.gamePhase = kIdle;
+    screen_.setText(Box::Label4, QStringLiteral("0"));
+}
+
+void Game::Command4_Click() { screen_.focusInput(); }
+
+void Game::Command5_Click()
+{
+    if (m_.gamePhase != kIdle)
+        return;
+    int next = m_.gameMode + 1;
+    if (next > 4)
+        next = 1;
+    m_.gameMode = std::int16_t(next);
+    if (const ModeLook *look = LookOfMode(m_.gameMode))
+        screen_.setModeLabel(look->caption, look->color);
+}
+
+void Game::Command1_Click()
+{
+    if (m_.gamePhase != kPlaying)
+        return;
+    JudgeInput();
+}
+
+void Game::Text1_KeyPress(int keyCode)
+{
+    if (m_.gamePhase != kPlaying || m_.inputLocked != 0)
+        return;
+    lastKey_ = keyCode;
+    // In the chant modes a Backspace throws away the whole attempt; the key
+    // itself still reaches the (now empty) box afterwards.
+    if (keyCode == 8 && m_.gameMode < 4)
+        screen_.setText(Box::Text1, QString());
+}
+
+void Game::Text1_Change()
+{
+    if (m_.gamePhase != kPlaying || m_.inputLocked != 0)
+        return;
+    if (lastKey_ < 33 || lastKey_ > 126)
+        return;
+    JudgeInput();
+}
+
+// ---- Starting a game ---------------------------------------------------
+
+bool Game::refuseBadSettings()
+{
+    // Only a hand-edited settings file gets here; a game with such values
+    // would have no lines to show or would divide by its time limit.
+    if (!LookOfMode(m_.gameMode)) {
+        screen_.showMessage(QStringLiteral("ゲームモード %1 は使えません。モードは 1 から 4 です。"
+                                           "SELECT でモードを選び直してください。")
+                                .arg(m_.gameMode));
+        return true;
+    }
+    if (m_.timeLimitSeconds <= 0) {
+        screen_.showMessage(QStringLiteral("制限時間 %1 秒ではゲームができません。"
+                                           "ゲームの設定で制限時間を選び直してください。")
+                                .arg(m_.timeLimitSeconds));
+        return true;
+    }
+    return false;
+}
+
+void Game::StartGame()
+{
+    if (m_.gamePhase != kIdle || closing_)
+        return;
+    if (refuseBadSettings())
+        return;
+    ResetGame();
+    switch (m_.gameMode) {
+    case 1: BuildHeroLines(); break;
+    case 2: BuildRivalLines(); break;
+    case 3: BuildVsLines(); break;
+    case 4:
+        if (!LoadTrainingText()) {
+            screen_.showMessage(kTrainingTextError);
+            return;
+        }
+        break;
+    }
+    p_.sound.preload({m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath});
+    if (!CountDown())
+        return;
+    screen_.setText(Box::Text1, QString());
+    m_.startTime = p_.clock.now();
+    m_.gamePhase = kPlaying;
+    ++gameSerial_;
+    screen_.focusInput();
+    NextLine();
+}
+
+void Game::ResetGame()
+{
+    p_.random.reseed();
+    screen_.setText(Box::Text5_0, QString());
+    screen_.setText(Box::Text5_1, QString());
+    m_.score = 0;
+    m_.pausedSeconds = 0;
+    m_.inputCount = 0;
+    m_.correctCount = 0;
+    m_.peakSpeed = 0;
+    screen_.focusInput();
+    for (int i = 3; i <= 7; ++i)
+        screen_.setText(Text2(i), QString());
+    screen_.setText(Box::Text3, QStringLiteral("0"));
+}
+
+bool Game::CountDown()
+{
+    m_.gamePhase = kCountdown;
+    double t0 = p_.clock.now();
+    screen_.setText(Box::Label4, QStringLiteral("3"));
+    screen_.setLabel4Color(kCountdownCyan);
+    double shown = 3;
+    while (shown != 0) {
+        if (!WaitUntil(t0 + 1))
+            return false;
+        shown = std::floor(ReadNumber(screen_.text(Box::Label4))) - 1;
+        screen_.setText(Box::Label4, FormatNumber(shown));
+        t0 = p_.clock.now();
+        if (shown < 0)  // only if something else wrote the label meanwhile
+            break;
+    }
+    screen_.setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+    screen_.setLabel4Color(kTimeRed);
+    return true;
+}
+
+// ---- Target lines -----------------------------------------------------
+
+void Game::BuildHeroLines() { lines_ = {QString(), Repeat(kHeroBlock, 100)}; }
+
+void Game::BuildRivalLines() { lines_ = {QString(), Repeat(kRivalBlock, 500)}; }
+
+void Game::BuildVsLines()
+{
+    lines_.assign(1, QString());
+    for (int k = 1; k <= 5; ++k)
+        lines_.push_back(Repeat(kHeroBlock, k));
+    for (int k = 1; k <= 5; ++k)
+        lines_.push_back(Repeat(kRivalBlock, k));
+}
+
+bool Game::LoadTrainingText()
+{
+    if (m_.trainingTextPath.isEmpty())
+        m_.trainingTextPath = m_.inProgramFolder(QStringLiteral("test.txt"));
+    const QString path = m_.trainingTextPath;
+    // One retry: a file being saved by an editor at that very moment can fail
+    // once and read fine a moment later.
+    std::optional<QStringList> read = ReadTextLines(path);
+    if (!read)
+        read = ReadTextLines(path);
+    m_.trainingTextPath = path;
+    if (!read)
+        return false;
+
+    std::vector<QString> loaded{QString()};
+    lineCount_ = 0;
+    for (const QString &line : *read) {
+        QString trimmed = TrimBlanks(line);
+        if (trimmed.isEmpty())
+            continue;
+        loaded.push_back(std::move(trimmed));
+        lineCount_ = std::int16_t(std::min<std::size_t>(loaded.size() - 1, 32767));
+    }
+    // Without a single line to type the game cannot start; the previous
+    // game's lines are not shown in their place.
+    if (loaded.size() < 2)
+        return false;
+    lines_ = std::move(loaded);
+    return true;
+}
+
+void Game::NextLine()
+{
+    const auto n = qsizetype(lines_.size()) - 1;
+    if (n < 1)
+        return;
+    const double r = p_.random.next();
+    const auto i = std::clamp<qsizetype>(qsizetype(std::floor(r * double(n) + 1)), 1, n);
+    const QString &line = lines_[std::size_t(i)];
+    screen_.setText(Box::Text4, line);
+    lineKind_ = 0;
+    InputMethod method = InputMethod::Hiragana;
+    if (line.startsWith(QStringLiteral("eya"))) {
+        method = InputMethod::Off;
+        lineKind_ = 1;
+    }
+    if (line.startsWith(QStringLiteral("hiku"))) {
+        method = InputMethod::Off;
+        lineKind_ = 2;
+    }
+    screen_.setInputMethod(method);
+}
+
+// ---- Judging ------------------------------------------------------------
+
+bool Game::passStillValid(std::uint64_t serial) const
+{
+    return !closing_ && m_.gamePhase == kPlaying && serial == gameSerial_;
+}
+
+void Game::JudgeInput()
+{
+    const std::uint64_t serial = gameSerial_;
+    for (;;) {
+        const QString typed = screen_.text(Box::Text1);
+        if (typed.isEmpty())
+            break;
+        m_.currentTarget += typed.at(0);
+        ++m_.inputCount;
+
+        const QString typedTrim = TrimBlanks(typed);
+        const QString targetTrim = TrimBlanks(screen_.text(Box::Text4));
+        const bool hit = typedTrim.left(1) == targetTrim.left(1);
+
+        if (hit) {
+            EchoChant();
+            ++m_.correctCount;
+            m_.score = m_.score + ReadNumber(screen_.text(Box::Text2_5)) * 2.2 / 100;
+            screen_.setText(Box::Text1, WithoutFirst(typedTrim));
+            screen_.setText(Box::Text4, WithoutFirst(targetTrim));
+            switch (lineKind_) {
+            case 1: PlayCue(m_.heroSoundPath); break;
+            case 2: PlayCue(m_.rivalSoundPath); break;
+            default:
+                if (soundRun_ > 5)
+                    soundRun_ = 0;
+                if (soundRun_ == 0)
+                    soundPick_ = std::int16_t(std::floor(2 * p_.random.next() + 1));
+                ++soundRun_;
+                PlayCue(soundPick_ == 1 ? m_.heroSoundPath : m_.rivalSoundPath);
+                break;
+            }
+            if (m_.gameMode == 4)
+                WaitPaused(m_.sliderValue);
+            else
+                WaitSeconds(0.05);
+            // The game may have ended (or another begun) during the pause; the
+            // rest of this pass belongs to a game that is over.
+            if (!passStillValid(serial))
+                return;
+            continue;
+        }
+
+        PlayCue(m_.missSoundPath);
+        if (lineKind_ == 1 || lineKind_ == 2)
+            screen_.setText(Box::Text1, QString());
+        m_.inputLocked = 1;
+        bool valid = true;
+        for (int flash = 0; flash < 2 && valid; ++flash) {
+            screen_.setBackground(kFlashRed);
+            WaitSeconds(0.05);
+            screen_.setBackground(kGreenBackground);
+            valid = passStillValid(serial);
+            if (valid) {
+                WaitSeconds(0.05);
+                valid = passStillValid(serial);
+            }
+        }
+        m_.inputLocked = 0;
+        if (!valid)
+            return;
+        break;
+    }
+    RefreshCounters();
+    if (screen_.text(Box::Text4).isEmpty())
+        NextLine();
+}
+
+void Game::RefreshCounters()
+{
+    screen_.setText(Box::Text2_3, QString::number(m_.inputCount));
+    screen_.setText(Box::Text2_4, QString::number(m_.correctCount));
+    if (m_.inputCount > 0)
+        screen_.setText(Box::Text2_5, FormatNumber(std::floor(double(m_.correctCount) /
+                                                              double(m_.inputCount) * 10000) /
+                                                   100));
+}
+
+// ---- Chant echo -----------------------------------------------------------
+
+void Game::EchoChant()
+{
+    const int key = lastKey_;
+    QString &record = m_.currentTarget;
+    if (lineKind_ == 1) {
+        QString box = screen_.text(Box::Text5_0);
+        if (key == 'e' || key == 'E') {
+            if (box.size() > 59)
+                box.clear();
+            box += QStringLiteral("エ");
+            record = ReplaceLast(record, QStringLiteral("エ"));
+        } else if (key == 'y' || key == 'Y') {
+            box += u'y';
+        } else if (key == 'a' || key == 'A') {
+            box = BreakEchoLine(ReplaceLast(box, QStringLiteral("ヤ")), 3);
+            ReplaceSyllable(record, u"ya", QStringLiteral("ヤ"));
+        } else {
+            return;
+        }
+        screen_.setText(Box::Text5_0, box);
+    } else if (lineKind_ == 2) {
+        QString box = screen_.text(Box::Text5_1);
+        if (key == 'h' || key == 'H') {
+            if (box.size() > 59)
+                box.clear();
+            box += u'h';
+        } else if (key == 'i' || key == 'I') {
+            box = ReplaceLast(box, QStringLiteral("非"));
+            ReplaceSyllable(record, u"hi", QStringLiteral("非"));
+        } else if (key == 'k' || key == 'K') {
+            box += u'k';
+        } else if (key == 'u' || key == 'U') {
+            box = BreakEchoLine(ReplaceLast(box, QStringLiteral("苦")), 3);
+            ReplaceSyllable(record, u"ku", QStringLiteral("苦"));
+        } else {
+            return;
+        }
+        screen_.setText(Box::Text5_1, box);
+    }
+}
+
+// ---- Sound and waits -----------------------------------------------------
+
+void Game::PlayCue(const QString &path)
+{
+    p_.sound.stop();
+    p_.sound.play(path);
+}
+
+bool Game::WaitUntil(double deadline)
+{
+    for (double now = p_.clock.now(); now < deadline; now = p_.clock.now()) {
+        if (closing_)
+            return false;
+        p_.events.processEvents(deadline - now);
+    }
+    return !closing_;
+}
+
+void Game::WaitSeconds(double seconds) { WaitUntil(p_.clock.now() + seconds); }
+
+void Game::WaitPaused(float seconds)
+{
+    // A negative pause (typed into the settings) waits for nothing and must
+    // not give the player extra time.
+    if (!(seconds > 0))
+        return WaitSeconds(0);
+    m_.pausedSeconds = m_.pausedSeconds + double(seconds);
+    WaitSeconds(double(seconds));
+}
+
+// ---- Clock and end of game ---------------------------------------------------
+
+void Game::Timer1_Timer()
+{
+    if (m_.gamePhase != kPlaying)
+        return;
+    const double limit = m_.timeLimitSeconds;
+    auto elapsed = [this] { return p_.clock.now() - m_.startTime; };
+
+    if (std::floor(limit - elapsed() + 1) >= limit)
+        return;
+    screen_.setText(Box::Label4, FormatNumber(std::floor(limit - elapsed() + 1 + m_.pausedSeconds)));
+    screen_.setText(Box::Text3, CutText(m_.score));
+    // Until a whole second of counted time has passed (training pauses can
+    // outgrow the elapsed time) there is no speed to show yet.
+    const double countedSeconds = std::floor(elapsed() - m_.pausedSeconds);
+    if (countedSeconds > 0)
+        screen_.setText(Box::Text2_6, CutText(m_.correctCount / countedSeconds));
+    if (std::floor(elapsed() + m_.pausedSeconds) > 4) {
+        const double speed = ReadNumber(screen_.text(Box::Text2_6));
+        if (speed > m_.peakSpeed) {
+            m_.peakSpeed = speed;
+            screen_.setText(Box::Text2_7, FormatNumber(m_.peakSpeed));
+        }
+    }
+    if (std::floor(ReadNumber(screen_.text(Box::Label4))) < 1) {
+        m_.gamePhase = kIdle;
+        EndGame();
+    }
+}
+
+void Game::EndGame()
+{
+    m_.scoreBoardFlag = 1;
+    const double hits = ReadNumber(screen_.text(Box::Text2_4));
+    screen_.setText(Box::Text2_6, CutText(hits / m_.timeLimitSeconds));
+    screen_.showMessage(QStringLiteral("終了！"));
+    if (afterEnd_ && !closing_)
+        afterEnd_();
+}
+
+void Game::Shutdown()
+{
+    closing_ = true;
+    m_.gamePhase = kIdle;
+    m_.inputLocked = 0;
+    p_.events.cancelWaits();
+}
+
+}  // namespace typetoki

@@ -1,0 +1,43 @@
+#pragma once
+// The game state shared by every window for the whole run.
+
+#include <QString>
+#include <cstdint>
+
+namespace typetoki {
+
+struct Module1 {
+    QString heroSoundPath;
+    QString rivalSoundPath;
+    QString missSoundPath;
+    // 32-bit: a fast player in the one-hour game passes 32,767 characters.
+    std::int32_t inputCount = 0;
+    std::int32_t correctCount = 0;
+    std::int16_t inputLocked = 0;
+    double peakSpeed = 0;
+    QString currentTarget;
+    std::int16_t gameMode = 1;
+    std::int16_t timeLimitSeconds = 60;
+    double startTime = 0;
+    double pausedSeconds = 0;
+    double gamePhase = 0;  // 0 idle, 2 countdown, 1 playing
+    double score = 0;
+    std::int16_t scoreBoardFlag = 0;
+    QString trainingTextPath;
+    float sliderValue = 0.1f;
+
+    // The folder that holds the executable, without a trailing separator.
+    QString programFolder;
+
+    // Fills in the paths that default to files in the program folder.
+    void setProgramFolder(const QString &folder)
+    {
+        programFolder = folder;
+        heroSoundPath = inProgramFolder(QStringLiteral("eya.wav"));
+        rivalSoundPath = inProgramFolder(QStringLiteral("hiku.wav"));
+        missSoundPath = inProgramFolder(QStringLiteral("ahh.wav"));
+    }
+    QString inProgramFolder(const QString &name) const { return programFolder + u'/' + name; }
+};
+
+}  // namespace typetoki

@@ -1,0 +1,97 @@
+#pragma once
+// What the game asks of the world around it. The main window, the real clock
+// and the sound device implement these; tests put doubles in their place and
+// play whole games in milliseconds.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace typetoki {
+
+// 0xRRGGBB, kept free of the GUI module so the engine needs QtCore only.
+using Rgb = std::uint32_t;
+constexpr Rgb MakeRgb(int r, int g, int b)
+{
+    return (Rgb(r) << 16) | (Rgb(g) << 8) | Rgb(b);
+}
+
+// The boxes and labels of the main window that the game reads and writes.
+enum class Box {
+    Text1,    // input
+    Text4,    // target line
+    Text3,    // score
+    Label4,   // countdown, then seconds left
+    Text2_3,  // characters judged
+    Text2_4,  // correct characters
+    Text2_5,  // accuracy
+    Text2_6,  // speed
+    Text2_7,  // peak speed
+    Text5_0,  // hero chant echo
+    Text5_1,  // rival chant echo
+};
+
+constexpr Box Text2(int index) { return Box(int(Box::Text2_3) + index - 3); }
+constexpr Box Text5(int index) { return Box(int(Box::Text5_0) + index); }
+
+// Japanese entry for ordinary lines; off for chant lines, so that each romaji
+// letter reaches the input box the moment it is typed.
+enum class InputMethod { Off = 2, Hiragana = 4 };
+
+class Screen {
+public:
+    virtual ~Screen() = default;
+    virtual QString text(Box box) const = 0;
+    // Setting Text1 to a different text raises the game's change handler
+    // before this returns, as a real edit box does.
+    virtual void setText(Box box, const QString &text) = 0;
+    virtual void setLabel4Color(Rgb color) = 0;
+    virtual void setModeLabel(const QString &caption, Rgb color) = 0;
+    virtual void setInputMethod(InputMethod mode) = 0;
+    // The window's and the score board's background (the miss flash).
+    virtual void setBackground(Rgb color) = 0;
+    virtual void focusInput() = 0;
+    // A message box with an OK button and the application title; returns
+    // when the player has closed it.
+    virtual void showMessage(const QString &text) = 0;
+};
+
+// Seconds on a monotonic clock: a game that runs across midnight, or across a
+// change of the system time, still ends on time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double now() const = 0;
+};
+
+// Handles the window's events while a handler waits, so keys, clicks and
+// ticks run nested inside the wait.
+class EventPump {
+public:
+    virtual ~EventPump() = default;
+    // Handles events for at most this many seconds; may return earlier.
+    virtual void processEvents(double seconds) = 0;
+    // The window is closing: every wait in progress ends at once.
+    virtual void cancelWaits() = 0;
+};
+
+class Random {
+public:
+    virtual ~Random() = default;
+    virtual void reseed() = 0;
+    // Uniform in [0, 1).
+    virtual double next() = 0;
+};
+
+class Sound {
+public:
+    virtual ~Sound() = default;
+    // Reads the files ahead, so that playing one later never waits for a disk.
+    virtual void preload(const QStringList &paths) = 0;
+    // Cuts off whatever cue is sounding.
+    virtual void stop() = 0;
+    // Starts a cue and returns at once; a file that cannot be played is silent.
+    virtual void play(const QString &path) = 0;
+};
+
+}  // namespace typetoki

@@ -1,0 +1,40 @@
+#pragma once
+// Reading and writing the game's text files. Files are written in code page
+// 932 (Shift-JIS as Windows extends it) with CR LF line ends, the form the
+// game's files have always had; a text that code page cannot hold is written
+// whole in UTF-8 with a byte-order mark instead, so no character is lost.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace typetoki {
+
+// Decodes a whole file's bytes: UTF-8 when they start with the UTF-8
+// byte-order mark (the mark dropped) or are valid UTF-8 containing non-ASCII
+// characters; code page 932 otherwise.
+QString DecodeText(const QByteArray &bytes);
+
+// Splits a decoded text into lines; CR LF, LF and CR each end a line. A final
+// line without a line end counts; a line end at the very end of the text does
+// not start another line. An empty text has no lines.
+QStringList SplitLines(const QString &text);
+
+// The lines of a text file, or nullopt when it cannot be opened or read.
+std::optional<QStringList> ReadTextLines(const QString &path);
+
+// Code page 932 bytes of a text, or nullopt when a character has no place in
+// that code page.
+std::optional<QByteArray> EncodeCp932(const QString &text);
+
+// The file bytes for these lines, each ended by CR LF: code page 932 when
+// every character fits, otherwise UTF-8 behind a byte-order mark.
+QByteArray EncodeLines(const QStringList &lines);
+
+// Writes the lines through a temporary file renamed into place, so a failed
+// write leaves any previous file whole. On failure returns false and, when
+// error is given, a reason a person can read.
+bool WriteTextLines(const QString &path, const QStringList &lines, QString *error = nullptr);
+
+}  // namespace typetoki

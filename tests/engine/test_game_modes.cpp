@@ -1,0 +1,252 @@
+// Picking a mode, starting, the countdown, abandoning, and the target lines.
+#include "support/fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace typetoki;
+using namespace typetoki::testing;
+
+TEST(Select, CyclesTheFourModesWithTheirCaptionsAndColours)
+{
+    struct Step {
+        int mode;
+        const char *caption;
+        Rgb color;
+    };
+    const Step steps[] = {
+        {2, "ヴォルグ\u3000+\u3000ダーク・ゲート", MakeRgb(255, 0, 255)},
+        {3, "雷堂剛介(ブロンズガード) vs ヴォルグ(ダーク・ゲート)", MakeRgb(255, 128, 0)},
+        {4, "修行モード【一般テキスト】", MakeRgb(255, 255, 0)},
+        {1, "雷堂剛介\u3000+\u3000ブロンズガード", MakeRgb(255, 0, 0)},
+    };
+    Harness h;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.mode);
+        h.game.Command5_Click();
+        EXPECT_EQ(h.state.gameMode, step.mode);
+        EXPECT_EQ(h.screen.modeCaption, QString::fromUtf8(step.caption));
+        EXPECT_EQ(h.screen.modeColor, step.color);
+    }
+}
+
+TEST(Select, FromAModeOutsideTheRangeComesBackToOne)
+{
+    Harness h;
+    h.state.gameMode = 9;
+    h.game.Command5_Click();
+    EXPECT_EQ(h.state.gameMode, 1);
+}
+
+TEST(StartGame, CountsDownThreeTwoOneThenShowsTheTimeLimit)
+{
+    Harness h;
+    h.state.timeLimitSeconds = 30;
+    const double before = h.world.now();
+    h.start();
+    EXPECT_EQ(h.screen.label4History, (QStringList{"3", "2", "1", "0", "30"}));
+    EXPECT_EQ(h.screen.label4Color, MakeRgb(255, 0, 0));
+    EXPECT_EQ(h.state.gamePhase, kPlaying);
+    EXPECT_NEAR(h.state.startTime - before, 3.0, 1e-9);
+    EXPECT_EQ(h.box(Box::Text4).size(), 2400);
+    EXPECT_EQ(h.screen.inputMethod, InputMethod::Off);
+    EXPECT_EQ(h.world.reseeds, 1);
+    EXPECT_TRUE(h.world.preloaded.contains("/game/eya.wav"));
+}
+
+TEST(StartGame, ResetsCountersAndBoxesButKeepsTheEchoRecordFromTheMenu)
+{
+    Harness h;
+    h.start();
+    h.typeText("ey");
+    h.game.Command3_Click();
+    ASSERT_EQ(h.box(Box::Text2_3), "2");
+    EXPECT_EQ(h.box(Box::Label4), "0");
+
+    h.game.StartGame();  // the menu's way: the record runs on
+    EXPECT_EQ(h.state.currentTarget, "エy");
+    EXPECT_EQ(h.state.inputCount, 0);
+    EXPECT_EQ(h.box(Box::Text2_3), "");
+    EXPECT_EQ(h.box(Box::Text3), "0");
+    EXPECT_EQ(h.box(Box::Text5_0), "");
+
+    h.game.Command3_Click();
+    h.start();  // START empties it
+    EXPECT_EQ(h.state.currentTarget, "");
+}
+
+TEST(Guards, EachButtonActsOnlyInItsPhase)
+{
+    Harness h;
+    // END while idle does nothing.
+    h.game.Command3_Click();
+    EXPECT_TRUE(h.screen.label4History.isEmpty());
+
+    // During the countdown: START, SELECT, END and typing are ignored.
+    h.world.at(h.world.now() + 1.5, [&] {
+        EXPECT_EQ(h.state.gamePhase, kCountdown);
+        h.game.Command2_Click();
+        h.game.Command5_Click();
+        h.game.Command3_Click();
+        h.typeText("eya");
+        h.game.Command1_Click();
+    });
+    h.start();
+    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.screen.label4History.count("3"), 1);
+    // What was typed during the countdown is discarded, never judged.
+    EXPECT_EQ(h.box(Box::Text1), "");
+    EXPECT_EQ(h.state.inputCount, 0);
+
+    // While playing: START and SELECT are ignored.
+    h.game.Command2_Click();
+    h.game.Command5_Click();
+    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.screen.label4History.count("3"), 1);
+}
+
+TEST(Guards, EndDuringPlayKeepsTheFiguresAndOpensNothing)
+{
+    Harness h;
+    h.start();
+    h.typeText("eyaX");
+    const QString accuracy = h.box(Box::Text2_5);
+    h.game.Command3_Click();
+    EXPECT_EQ(h.state.gamePhase, kIdle);
+    EXPECT_EQ(h.box(Box::Label4), "0");
+    EXPECT_EQ(h.box(Box::Text2_5), accuracy);
+    EXPECT_EQ(h.state.scoreBoardFlag, 0);
+    EXPECT_TRUE(h.screen.messages.isEmpty());
+}
+
+TEST(Guards, BadModeOrTimeLimitRefusesToStartWithAMessage)
+{
+    struct Case {
+        int mode;
+        int limit;
+    };
+    for (const Case c : {Case{0, 60}, Case{5, 60}, Case{-3, 60}, Case{1, 0}, Case{2, -10}}) {
+        SCOPED_TRACE(QString("mode %1 limit %2").arg(c.mode).arg(c.limit).toStdString());
+        Harness h;
+        h.state.gameMode = std::int16_t(c.mode);
+        h.state.timeLimitSeconds = std::int16_t(c.limit);
+        h.start();
+        EXPECT_EQ(h.state.gamePhase, kIdle);
+        EXPECT_EQ(h.screen.messages.size(), 1);
+        EXPECT_TRUE(h.screen.label4History.isEmpty());
+    }
+}
+
+TEST(Lines, EachChantModeBuildsItsLines)
+{
+    Harness h;
+    h.game.BuildHeroLines();
+    ASSERT_EQ(h.game.lines().size(), 2u);
+    EXPECT_EQ(h.game.lines()[1], QString("eya").repeated(800));
+    h.game.BuildRivalLines();
+    ASSERT_EQ(h.game.lines().size(), 2u);
+    EXPECT_EQ(h.game.lines()[1], QString("hiku").repeated(3000));
+
+    h.game.BuildVsLines();
+    ASSERT_EQ(h.game.lines().size(), 11u);
+    for (int k = 1; k <= 5; ++k) {
+        EXPECT_EQ(h.game.lines()[k], QString("eya").repeated(8 * k));
+        EXPECT_EQ(h.game.lines()[5 + k], QString("hiku").repeated(6 * k));
+    }
+}
+
+TEST(Lines, NextLineDrawsUniformlyAndClassifiesTheLine)
+{
+    Harness h;
+    h.game.BuildVsLines();
+    struct Draw {
+        double r;
+        int length;
+        std::int16_t kind;
+        InputMethod method;
+    };
+    const Draw draws[] = {
+        {0.0, 24, 1, InputMethod::Off},           // entry 1
+        {0.45, 120, 1, InputMethod::Off},         // entry 5
+        {0.5, 24, 2, InputMethod::Off},           // entry 6
+        {0.9999999999, 120, 2, InputMethod::Off}, // entry 10
+    };
+    for (const Draw &d : draws) {
+        SCOPED_TRACE(d.r);
+        h.world.queueRandom({d.r});
+        h.game.NextLine();
+        EXPECT_EQ(h.box(Box::Text4).size(), d.length);
+        EXPECT_EQ(h.game.lineKind(), d.kind);
+        EXPECT_EQ(h.screen.inputMethod, d.method);
+    }
+}
+
+class TrainingText : public ::testing::Test {
+protected:
+    void write(const QByteArray &bytes)
+    {
+        QFile f(dir.filePath("test.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QTemporaryDir dir;
+    Harness h;
+};
+
+TEST_F(TrainingText, BlankLinesVanishAndBlanksAreTrimmed)
+{
+    h.state.setProgramFolder(dir.path());
+    // "　" (U+3000) in code page 932 is 81 40.
+    write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\neyaX\r\nhiku");
+    ASSERT_TRUE(h.game.LoadTrainingText());
+    EXPECT_EQ(h.game.lines(), (std::vector<QString>{"", "abc", "def", "eyaX", "hiku"}));
+    // An empty path means the file beside the program, and it is kept.
+    EXPECT_EQ(h.state.trainingTextPath, dir.filePath("test.txt"));
+}
+
+TEST_F(TrainingText, ALineStartingWithTheChantIsAChantLine)
+{
+    write("eya and more\r\n");
+    h.state.trainingTextPath = dir.filePath("test.txt");
+    h.state.gameMode = 4;
+    h.start();
+    EXPECT_EQ(h.box(Box::Text4), "eya and more");
+    EXPECT_EQ(h.game.lineKind(), 1);
+    EXPECT_EQ(h.screen.inputMethod, InputMethod::Off);
+    h.typeText("eyX");
+    // A miss on a chant line empties the input box.
+    EXPECT_EQ(h.box(Box::Text1), "");
+}
+
+TEST_F(TrainingText, AnOrdinaryLineAsksForJapaneseEntry)
+{
+    write("\xe6\x97\xa5\xe6\x9c\xac\r\n");  // UTF-8 text of a Linux user
+    h.state.trainingTextPath = dir.filePath("test.txt");
+    h.state.gameMode = 4;
+    h.start();
+    EXPECT_EQ(h.box(Box::Text4), "日本");
+    EXPECT_EQ(h.game.lineKind(), 0);
+    EXPECT_EQ(h.screen.inputMethod, InputMethod::Hiragana);
+}
+
+TEST_F(TrainingText, MissingOrBlankFileRefusesToStart)
+{
+    const QByteArray contents[] = {QByteArray(), QByteArray("  \r\n\r\n\x81\x40\r\n")};
+    h.state.gameMode = 4;
+    h.state.trainingTextPath = dir.filePath("missing.txt");
+    h.start();
+    EXPECT_EQ(h.state.gamePhase, kIdle);
+    EXPECT_EQ(h.screen.messages, QStringList{kTrainingTextError});
+    EXPECT_TRUE(h.screen.label4History.isEmpty());
+
+    h.state.trainingTextPath = dir.filePath("test.txt");
+    for (const QByteArray &bytes : contents) {
+        write(bytes);
+        h.screen.messages.clear();
+        h.start();
+        EXPECT_EQ(h.state.gamePhase, kIdle);
+        EXPECT_EQ(h.screen.messages, QStringList{kTrainingTextError});
+    }
+}

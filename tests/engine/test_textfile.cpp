@@ -1,0 +1,405 @@
+#include "engine/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <optional>
+#include <string>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace typetoki;
+
+namespace {
+
+QString U(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray Hex(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+QString Cp932(const QByteArray &bytes)
+{
+    QStringDecoder decoder("windows-31j");
+    return decoder.decode(bytes);
+}
+
+std::string Show(const QStringList &lines)
+{
+    return ("[" + lines.join(QStringLiteral("|")) + "]").toStdString();
+}
+
+void WriteRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadRaw(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// ---------------------------------------------------------------- DecodeText
+
+TEST(DecodeTextTest, TellsTheEncodingFromTheBytes)
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"mark and UTF-8", Hex("efbbbf") + U("テスト").toUtf8(), U("テスト")},
+        {"mark and ASCII", Hex("efbbbf") + "abc", U("abc")},
+        {"mark alone", Hex("efbbbf"), U("")},
+        {"only the first mark goes", Hex("efbbbfefbbbf") + "a", U("\uFEFFa")},
+        {"plain UTF-8 Japanese", U("タイプ闘記～－①").toUtf8(), U("タイプ闘記～－①")},
+        {"plain UTF-8 Latin", U("Zoë").toUtf8(), U("Zoë")},
+        {"cp932 Japanese", Hex("836583588367"), U("テスト")},
+        {"cp932 extensions", Hex("835e8343837693ac8b4c8160817c8740"), U("タイプ闘記～－①")},
+        {"cp932 half-width kana", Hex("b1b2b3"), U("ｱｲｳ")},
+        // An overlong UTF-8 slash: a lax check would take the pair for UTF-8.
+        {"cp932 kana shaped like overlong UTF-8", Hex("c0af"), U("ﾀｯ")},
+        {"ASCII", QByteArray("abc\r\n"), U("abc\r\n")},
+        // Code page 932 as Windows has it keeps the backslash and the tilde.
+        {"ASCII backslash and tilde", QByteArray("C:\\x~"), U("C:\\x~")},
+        {"empty", QByteArray(), U("")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecodeText(c.bytes), c.text);
+    }
+}
+
+TEST(DecodeTextTest, MalformedUtf8IsReadAsCp932)
+{
+    // Each of these passes a check that only looks at the lead and
+    // continuation bit patterns; strict UTF-8 refuses them all.
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"overlong two bytes", QByteArray("a") + Hex("c1bf")},
+        {"overlong three bytes", QByteArray("a") + Hex("e080af")},
+        {"overlong four bytes", QByteArray("a") + Hex("f08080af")},
+        {"surrogate", QByteArray("a") + Hex("eda080")},
+        {"past U+10FFFF", QByteArray("a") + Hex("f4908080")},
+        {"lead byte F5", QByteArray("a") + Hex("f5808080")},
+        {"cut at the end", U("テ").toUtf8() + Hex("e383")},
+        {"cut before ASCII", Hex("e383") + "a"},
+        {"stray continuation", U("テ").toUtf8() + Hex("83")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString got = DecodeText(c.bytes);
+        EXPECT_EQ(got, Cp932(c.bytes));
+        EXPECT_NE(got, QString::fromUtf8(c.bytes));
+    }
+}
+
+TEST(DecodeTextTest, ValidUtf8EdgesStayUtf8)
+{
+    // The extremes of each sequence length are still UTF-8.
+    const char *texts[] = {"\u0080", "\u07FF", "\u0800", "\uD7FF", "\uE000", "\uFFFD",
+                           "\U00010000", "\U0010FFFF", "😀 and テスト"};
+    for (const char *text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(DecodeText(QByteArray(text)), U(text));
+    }
+}
+
+// ---------------------------------------------------------------- SplitLines
+
+TEST(SplitLinesTest, EveryKindOfLineEndEndsALine)
+{
+    struct Case {
+        const char *text;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\r\n", {"a"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\rb\nc", {"a", "b", "c"}},
+        {"\r\n", {""}},
+        {"\n\n", {"", ""}},
+        {"\r\r\n", {"", ""}},
+        {"\n\r", {"", ""}},
+        {"a\n\rb", {"a", "", "b"}},
+        {" a \r\n\tb\t", {" a ", "\tb\t"}},
+        {"テスト\r\n２行目", {U("テスト"), U("２行目")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString::fromUtf8(c.text)
+                         .replace(u'\r', QLatin1String("\\r"))
+                         .replace(u'\n', QLatin1String("\\n"))
+                         .toStdString());
+        EXPECT_EQ(SplitLines(U(c.text)), c.lines) << Show(SplitLines(U(c.text)));
+    }
+}
+
+// --------------------------------------------------------------- EncodeCp932
+
+TEST(EncodeCp932Test, EncodesWhatFitsAndRefusesTheRest)
+{
+    struct Case {
+        const char *text;
+        std::optional<QByteArray> bytes;
+    };
+    const Case cases[] = {
+        {"タイプ闘記～－①", Hex("835e8343837693ac8b4c8160817c8740")},
+        {"テスト", Hex("836583588367")},
+        {"ｱ", Hex("b1")},
+        {"", QByteArray()},
+        // A question mark of the text's own is not a substitute.
+        {"abc?", QByteArray("abc?")},
+        {"?", QByteArray("?")},
+        {"C:\\~", QByteArray("C:\\~")},
+        {"Zoë", std::nullopt},
+        {"é", std::nullopt},
+        {"😀", std::nullopt},
+        {"テスト😀", std::nullopt},
+        // No yen sign and no overline: the code page's 0x5C and 0x7E are the
+        // backslash and the tilde, and writing them instead would change the text.
+        {"¥", std::nullopt},
+        {"‾", std::nullopt},
+        // The replacement character itself decodes back from the substitute.
+        {"\uFFFD", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto got = EncodeCp932(U(c.text));
+        ASSERT_EQ(got.has_value(), c.bytes.has_value()) << (got ? got->toHex().toStdString() : "");
+        if (got) {
+            EXPECT_EQ(got->toHex(), c.bytes->toHex());
+        }
+    }
+}
+
+// --------------------------------------------------------------- EncodeLines
+
+TEST(EncodeLinesTest, EndsEveryLineWithCrLf)
+{
+    struct Case {
+        const char *name;
+        QStringList lines;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"numbers", {"1", "60"}, QByteArray("1\r\n60\r\n")},
+        {"no lines", {}, QByteArray()},
+        {"one empty line", {""}, QByteArray("\r\n")},
+        {"empty lines", {"", "a", ""}, QByteArray("\r\na\r\n\r\n")},
+        {"question mark", {"a?b"}, QByteArray("a?b\r\n")},
+        {"cp932", {U("テスト"), "60"}, Hex("836583588367") + "\r\n60\r\n"},
+        {"UTF-8 fallback", {U("Zoë")}, Hex("efbbbf") + "Zo" + Hex("c3ab") + "\r\n"},
+        // One character outside the code page puts the whole file in UTF-8.
+        {"mixed", {U("テスト"), U("Zoë")}, Hex("efbbbf") + U("テスト\r\nZoë\r\n").toUtf8()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(EncodeLines(c.lines).toHex(' ').toStdString(), c.bytes.toHex(' ').toStdString());
+    }
+}
+
+TEST(EncodeLinesTest, DecodesBackToTheSameLines)
+{
+    const QStringList cases[] = {
+        {},
+        {""},
+        {"1", "60"},
+        {U("タイプ闘記"), U("　全角の字下げ"), U("～－①ｱｲｳ"), "", "C:\\x~"},
+        {U("Zoë"), U("テスト"), "a?b"},
+        {U("😀"), ""},
+        {"", "", "last"},
+    };
+    for (const QStringList &lines : cases) {
+        SCOPED_TRACE(Show(lines));
+        EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines))), lines);
+    }
+}
+
+// ----------------------------------------------------- ReadTextLines, WriteTextLines
+
+TEST(ReadTextLinesTest, ReadsFilesOfEitherEncoding)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), {}},
+        {"cp932 CR LF", Hex("836583588367") + "\r\n60\r\n", {U("テスト"), "60"}},
+        {"UTF-8 with mark", Hex("efbbbf") + U("Zoë\nテスト").toUtf8(), {U("Zoë"), U("テスト")}},
+        {"UTF-8 without mark", U("①\r②\r").toUtf8(), {U("①"), U("②")}},
+        {"ASCII without final line end", QByteArray("1\r\n2"), {"1", "2"}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("read%1.txt").arg(n++));
+        WriteRaw(path, c.bytes);
+        const auto lines = ReadTextLines(path);
+        ASSERT_TRUE(lines.has_value());
+        EXPECT_EQ(*lines, c.lines) << Show(*lines);
+    }
+}
+
+TEST(ReadTextLinesTest, FailsWhenThereIsNoFileToRead)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const QString paths[] = {dir.filePath(QStringLiteral("missing.txt")),
+                             dir.filePath(QStringLiteral("folder")),
+                             dir.filePath(QStringLiteral("missing/inside.txt")), QString()};
+    for (const QString &path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(ReadTextLines(path).has_value());
+    }
+}
+
+TEST(WriteTextLinesTest, WritesWhatReadsBack)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.txt"));
+    const QStringList writes[] = {
+        {U("テスト"), "60"},
+        {U("Zoë")},  // replaces a longer file entirely
+        {},
+        {"1", "2", "3"},
+    };
+    for (const QStringList &lines : writes) {
+        SCOPED_TRACE(Show(lines));
+        QString error = QStringLiteral("untouched");
+        ASSERT_TRUE(WriteTextLines(path, lines, &error)) << error.toStdString();
+        EXPECT_EQ(ReadRaw(path), EncodeLines(lines));
+        EXPECT_EQ(ReadTextLines(path), std::optional<QStringList>(lines));
+    }
+    // Nothing but the file itself is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("out.txt")});
+}
+
+TEST(WriteTextLinesTest, ReportsWhyAPathCannotBeWritten)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    WriteRaw(dir.filePath(QStringLiteral("folder/keep.txt")), "old\r\n");
+    struct Case {
+        const char *name;
+        QString path;
+    };
+    const Case cases[] = {
+        {"missing parent folder", dir.filePath(QStringLiteral("missing/out.txt"))},
+        {"path is a folder", folder},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}, &error));
+        EXPECT_FALSE(error.trimmed().isEmpty());
+        // Without a place for the reason it still fails, and does not crash.
+        EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}));
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(ReadRaw(dir.filePath(QStringLiteral("folder/keep.txt"))), QByteArray("old\r\n"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("keep.txt")});
+}
+
+#ifdef Q_OS_UNIX
+// Lowers the file size limit so that writes past it fail with EFBIG, the way
+// a full disk makes them fail; root is bound by it as well, unlike by file
+// permissions.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    bool active() const { return active_; }
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+    bool active_ = false;
+};
+
+TEST(WriteTextLinesTest, FailedWriteLeavesThePreviousFileWhole)
+{
+    // A short text only reaches the disk when it is saved, a long one already
+    // while it is written; either failure has to be caught.
+    struct Case {
+        const char *name;
+        int lineCount;
+    };
+    const Case cases[] = {{"fails when saved", 50}, {"fails while written", 2000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("scores.txt"));
+        const QStringList before{U("テスト"), "60"};
+        ASSERT_TRUE(WriteTextLines(path, before));
+        const QByteArray original = ReadRaw(path);
+
+        const QStringList lines(c.lineCount, QString(40, u'x'));
+        QString error;
+        bool written = true;
+        {
+            FileSizeLimit limit(1024);
+            ASSERT_TRUE(limit.active());
+            written = WriteTextLines(path, lines, &error);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_FALSE(error.trimmed().isEmpty());
+        EXPECT_EQ(ReadRaw(path), original);
+        EXPECT_EQ(ReadTextLines(path), std::optional<QStringList>(before));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{QStringLiteral("scores.txt")});
+
+        // With room again the same write goes through.
+        ASSERT_TRUE(WriteTextLines(path, lines, &error)) << error.toStdString();
+        EXPECT_EQ(ReadTextLines(path), std::optional<QStringList>(lines));
+    }
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,101 @@
+#pragma once
+// Test doubles for everything the game talks to: a screen of plain strings,
+// a clock the test moves, waits that run scripted events at their moment,
+// scripted random numbers and a sound device that only takes notes.
+
+#include "engine/game.h"
+
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace typetoki::testing {
+
+// Clock, event pump, random numbers and sound in one: time moves only when
+// the game waits or the test advances it, and every scripted event and
+// Timer1 tick runs at its moment, nested inside whichever wait spans it.
+class FakeWorld final : public Clock, public EventPump, public Random, public Sound {
+public:
+    double now() const override { return time_; }
+    void processEvents(double seconds) override;
+    void cancelWaits() override { ++cancels; }
+    bool cancelled() const { return cancels > 0; }
+    void reseed() override { ++reseeds; }
+    double next() override;
+    void preload(const QStringList &paths) override { preloaded += paths; }
+    void stop() override { sounds << QStringLiteral("stop"); }
+    void play(const QString &path) override { sounds << QStringLiteral("play ") + path; }
+
+    // Runs everything that falls due within the next `seconds`.
+    void advance(double seconds) { processEvents(seconds); }
+    void at(double when, std::function<void()> event) { events_.emplace(when, std::move(event)); }
+    // Timer1: a tick every 0.25 s, starting from the next multiple of 0.25.
+    void startTicks(std::function<void()> tick);
+    void stopTicks() { tick_ = nullptr; }
+    void queueRandom(std::initializer_list<double> values) { randoms_.insert(randoms_.end(), values); }
+
+    int reseeds = 0;
+    int cancels = 0;
+    int waits = 0;
+    QStringList preloaded;
+    QStringList sounds;
+
+private:
+    double time_ = 1000.0;
+    std::multimap<double, std::function<void()>> events_;
+    std::function<void()> tick_;
+    double nextTick_ = 0;
+    std::deque<double> randoms_;
+};
+
+// The main window's boxes as strings. Setting Text1 to a different text
+// calls the game's change handler at once, as a real edit box does.
+class FakeScreen final : public Screen {
+public:
+    QString text(Box box) const override { return boxes.value(box); }
+    void setText(Box box, const QString &text) override;
+    void setLabel4Color(Rgb color) override { label4Color = color; }
+    void setModeLabel(const QString &caption, Rgb color) override
+    {
+        modeCaption = caption;
+        modeColor = color;
+    }
+    void setInputMethod(InputMethod mode) override { inputMethod = mode; }
+    void setBackground(Rgb color) override { backgrounds.push_back(color); }
+    void focusInput() override { ++focusCount; }
+    void showMessage(const QString &text) override;
+
+    Game *game = nullptr;
+    QMap<Box, QString> boxes;
+    QStringList label4History;
+    Rgb label4Color = 0;
+    QString modeCaption;
+    Rgb modeColor = 0;
+    InputMethod inputMethod = InputMethod::Hiragana;
+    std::vector<Rgb> backgrounds;
+    int focusCount = 0;
+    QStringList messages;
+    std::function<void()> onMessage;
+};
+
+// A whole game in a box: state, doubles and the engine wired together.
+struct Harness {
+    Harness();
+    // A key as the player types it into the input box: the key press first,
+    // then the character lands in the box (Backspace removes one).
+    void type(QChar key);
+    void typeText(const QString &keys);
+    // START, then the countdown run through: the game is playing afterwards.
+    void start();
+    QString box(Box b) const { return screen.text(b); }
+
+    Module1 state;
+    FakeWorld world;
+    FakeScreen screen;
+    Game game;
+};
+
+}  // namespace typetoki::testing

@@ -1,0 +1,339 @@
+#include "ui/form1.h"
+
+#include "ui/twips.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace typetoki {
+
+namespace {
+
+const QString kTitle = QStringLiteral("タイプ闘記");
+
+constexpr int kNone = -1;
+constexpr int kBlack = 0x000000;
+constexpr int kWhite = 0xFFFFFF;
+constexpr int kYellow = 0xFFFF00;
+constexpr int kGrey = 0xC0C0C0;
+constexpr int kOrnamentGreen = 0x008000;
+
+QColor ToColor(Rgb rgb) { return QColor(QRgb(rgb)); }
+
+void Paint(QWidget *widget, int foreground, int background)
+{
+    QPalette palette = widget->palette();
+    if (foreground != kNone) {
+        palette.setColor(QPalette::WindowText, ToColor(Rgb(foreground)));
+        palette.setColor(QPalette::Text, ToColor(Rgb(foreground)));
+        palette.setColor(QPalette::ButtonText, ToColor(Rgb(foreground)));
+    }
+    if (background != kNone) {
+        palette.setColor(QPalette::Window, ToColor(Rgb(background)));
+        palette.setColor(QPalette::Base, ToColor(Rgb(background)));
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+}
+
+// A container's colour is its own: the boxes inside keep their white base.
+void PaintContainer(QWidget *widget, Rgb background)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ToColor(background));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QString Repeated(const QString &unit, int times)
+{
+    QString text;
+    for (int i = 0; i < times; ++i)
+        text += unit;
+    return text;
+}
+
+// The game area as designed: place in twips within the client area (or
+// within Frame1), colours and fonts.
+enum class Kind { Label, Box, Echo, Button };
+struct ControlSpec {
+    Kind kind;
+    bool inFrame;
+    int left, top, width, height;
+    const char *text;
+    int foreground, background;
+    Qt::Alignment align;
+    double points;  // 0: the window's default font
+};
+
+}  // namespace
+
+Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
+    : QMainWindow(parent), m_(state), game_(state, *this, platform)
+{
+    setWindowTitle(kTitle);
+    setFont(JapaneseFont(9));
+    buildGameArea();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(250);
+    connect(Timer1, &QTimer::timeout, this, [this] { game_.Timer1_Timer(); });
+    Timer1->start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildGameArea()
+{
+    client = new QWidget;
+    auto *central = new QWidget;
+    PaintContainer(central, kGreenBackground);
+    client->setParent(central);
+    // Nothing is rearranged when the window is resized.
+    client->setGeometry(TwipsRect(0, 0, 7896, 5772));
+    setCentralWidget(central);
+    resize(client->size());
+
+    // Ornaments first, so that every other control lies on top of them.
+    for (int i = 0; i < 2; ++i) {
+        Label6[i] = new QLabel(i == 0 ? Repeated(QStringLiteral("エヤ"), 400)
+                                      : Repeated(QStringLiteral("非苦"), 344),
+                               client);
+        Label6[i]->setGeometry(i == 0 ? TwipsRect(0, 360, 3972, 5412) : TwipsRect(3840, 360, 4092, 5412));
+        Label6[i]->setWordWrap(true);
+        Label6[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        Label6[i]->setFont(JapaneseFont(12));
+        Paint(Label6[i], kOrnamentGreen, kNone);
+    }
+
+    Frame1 = new QGroupBox(QStringLiteral("スコアボード"), client);
+    Frame1->setGeometry(TwipsRect(120, 360, 7572, 1332));
+    PaintContainer(Frame1, kGreenBackground);
+    Paint(Frame1, kWhite, kNone);
+
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    const Qt::Alignment centre = Qt::AlignCenter;
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    const ControlSpec specs[] = {
+        /* 0 Label2(3) */ {Kind::Label, true, 0, 240, 1092, 252, "入力文字数", kWhite, kNone, right, 0},
+        /* 1 Label2(4) */ {Kind::Label, true, 0, 480, 1092, 252, "正解文字数", kWhite, kNone, right, 0},
+        /* 2 Label2(5) */ {Kind::Label, true, 0, 840, 1092, 252, "文字正解率", kWhite, kNone, right, 0},
+        /* 3 Label2(6) */ {Kind::Label, true, 4440, 240, 1332, 252, "秒速[文字/秒]", kWhite, kNone, right, 0},
+        /* 4 Label2(7) */ {Kind::Label, true, 4440, 840, 1332, 252, "瞬間最大秒速", kWhite, kNone, right, 0},
+        /* 5 Text2(3) */ {Kind::Box, true, 1200, 240, 732, 264, "", kYellow, kBlack, right, 0},
+        /* 6 Text2(4) */ {Kind::Box, true, 1200, 480, 732, 264, "", kYellow, kBlack, right, 0},
+        /* 7 Text2(5) */ {Kind::Box, true, 1200, 840, 732, 264, "", kYellow, kBlack, right, 0},
+        /* 8 Text2(6) */ {Kind::Box, true, 5880, 240, 732, 264, "", kYellow, kBlack, right, 0},
+        /* 9 Text2(7) */ {Kind::Box, true, 5880, 840, 732, 264, "", kYellow, kBlack, right, 0},
+        /* 10 Label3 */ {Kind::Label, true, 3360, 240, 732, 372, "得点", kWhite, kNone, right, 16.2},
+        /* 11 Text3 */ {Kind::Box, true, 3000, 720, 1452, 492, "0", kYellow, kBlack, right, 16.2},
+        /* 12 Text5(0) */ {Kind::Echo, false, 120, 1800, 1692, 2652, "", kNone, kNone, left, 12},
+        /* 13 Text5(1) */ {Kind::Echo, false, 6000, 1800, 1692, 2652, "", kNone, kNone, left, 12},
+        /* 14 Label4 */ {Kind::Label, false, 2760, 1800, 2172, 972, "", 0xFF0000, kNone, centre, 48},
+        /* 15 Command5 */ {Kind::Button, false, 1920, 3720, 1212, 372, "SELECT", kNone, kNone, centre, 0},
+        /* 16 Command2 */ {Kind::Button, false, 3240, 3720, 1332, 372, "START", kNone, kNone, centre, 0},
+        /* 17 Command3 */ {Kind::Button, false, 4680, 3720, 1212, 372, "END", kNone, kNone, centre, 0},
+        /* 18 Label1 */ {Kind::Label, false, 1920, 4200, 3972, 252, "", 0xFF0000, kBlack, centre, 0},
+        /* 19 Text4 */ {Kind::Box, false, 120, 4560, 7572, 372, "", kBlack, kGrey, left, 12},
+        /* 20 Text1 */ {Kind::Box, false, 120, 5040, 7572, 372, "", kBlack, kWhite, left, 12},
+        /* 21 Command1 */ {Kind::Button, false, 8160, 480, 612, 900, "決定(&E)", kNone, kNone, centre, 0},
+        /* 22 Command4 */ {Kind::Button, false, 3240, 5880, 1212, 372, "ストップ", kNone, kNone, centre, 0},
+    };
+
+    QWidget *made[std::size(specs)] = {};
+    for (std::size_t i = 0; i < std::size(specs); ++i) {
+        const ControlSpec &s = specs[i];
+        QWidget *parent = s.inFrame ? static_cast<QWidget *>(Frame1) : client;
+        const QString text = QString::fromUtf8(s.text);
+        QWidget *w = nullptr;
+        switch (s.kind) {
+        case Kind::Label: {
+            auto *label = new QLabel(text, parent);
+            label->setAlignment(s.align);
+            w = label;
+            break;
+        }
+        case Kind::Box: {
+            auto *box = new QLineEdit(text, parent);
+            box->setAlignment(s.align);
+            box->setMaxLength(std::numeric_limits<int>::max());
+            w = box;
+            break;
+        }
+        case Kind::Echo: {
+            auto *echo = new QPlainTextEdit(parent);
+            echo->setReadOnly(true);
+            w = echo;
+            break;
+        }
+        case Kind::Button:
+            w = new QPushButton(text, parent);
+            break;
+        }
+        w->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
+        if (s.points > 0)
+            w->setFont(JapaneseFont(s.points));
+        Paint(w, s.foreground, s.background);
+        made[i] = w;
+    }
+
+    for (int i = 3; i <= 7; ++i) {
+        Label2[i] = static_cast<QLabel *>(made[i - 3]);
+        Text2[i] = static_cast<QLineEdit *>(made[i + 2]);
+        Text2[i]->setReadOnly(true);
+        Text2[i]->setFocusPolicy(Qt::NoFocus);
+    }
+    Label3 = static_cast<QLabel *>(made[10]);
+    Text3 = static_cast<QLineEdit *>(made[11]);
+    Text3->setReadOnly(true);
+    Text3->setFocusPolicy(Qt::NoFocus);
+    Text5[0] = static_cast<QPlainTextEdit *>(made[12]);
+    Text5[1] = static_cast<QPlainTextEdit *>(made[13]);
+    Label4 = static_cast<QLabel *>(made[14]);
+    Command5 = static_cast<QPushButton *>(made[15]);
+    Command2 = static_cast<QPushButton *>(made[16]);
+    Command3 = static_cast<QPushButton *>(made[17]);
+    Label1 = static_cast<QLabel *>(made[18]);
+    Text4 = static_cast<QLineEdit *>(made[19]);
+    Text4->setReadOnly(true);
+    Text4->setFocusPolicy(Qt::NoFocus);
+    Text1 = static_cast<QLineEdit *>(made[20]);
+    Command1 = static_cast<QPushButton *>(made[21]);
+    Command4 = static_cast<QPushButton *>(made[22]);
+
+    const ModeLook *look = LookOfMode(1);
+    Label1->setText(look->caption);
+
+    // Only the input box and the hidden stop button take the focus, in
+    // that order; the other buttons are clicked with the mouse.
+    for (QPushButton *b : {Command2, Command3, Command5, Command1})
+        b->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(Text1, Command4);
+    Text1->installEventFilter(this);
+    Text1->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, [this] { game_.Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { game_.Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { game_.Command3_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { game_.Command4_Click(); });
+    connect(Command5, &QPushButton::clicked, this, [this] { game_.Command5_Click(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { game_.Text1_Change(); });
+}
+
+// ---- Screen -----------------------------------------------------------------
+
+QString Form1::text(Box box) const
+{
+    switch (box) {
+    case Box::Text1: return Text1->text();
+    case Box::Text4: return Text4->text();
+    case Box::Text3: return Text3->text();
+    case Box::Label4: return Label4->text();
+    case Box::Text5_0: return echoText_[0];
+    case Box::Text5_1: return echoText_[1];
+    default: return Text2[int(box) - int(Box::Text2_3) + 3]->text();
+    }
+}
+
+void Form1::setText(Box box, const QString &text)
+{
+    switch (box) {
+    case Box::Text1: Text1->setText(text); break;
+    case Box::Text4:
+        Text4->setText(text);
+        Text4->setCursorPosition(0);  // show the start of a long line
+        break;
+    case Box::Text3: Text3->setText(text); break;
+    case Box::Label4: Label4->setText(text); break;
+    case Box::Text5_0:
+    case Box::Text5_1: {
+        const int i = box == Box::Text5_0 ? 0 : 1;
+        echoText_[i] = text;
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        Text5[i]->setPlainText(shown);
+        break;
+    }
+    default: Text2[int(box) - int(Box::Text2_3) + 3]->setText(text); break;
+    }
+}
+
+void Form1::setLabel4Color(Rgb color) { Paint(Label4, int(color), kNone); }
+
+void Form1::setModeLabel(const QString &caption, Rgb color)
+{
+    Label1->setText(caption);
+    Paint(Label1, int(color), kBlack);
+}
+
+void Form1::setInputMethod(InputMethod mode)
+{
+    inputMethod_ = mode;
+    const bool japanese = mode == InputMethod::Hiragana;
+    Text1->setAttribute(Qt::WA_InputMethodEnabled, japanese);
+    Text1->setInputMethodHints(japanese ? Qt::ImhNone
+                                        : Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
+    if (Text1->hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+}
+
+void Form1::setBackground(Rgb color)
+{
+    background_ = color;
+    PaintContainer(centralWidget(), color);
+    PaintContainer(Frame1, color);
+}
+
+void Form1::focusInput() { Text1->setFocus(); }
+
+void Form1::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+// ---- Window events -------------------------------------------------------------
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Enter belongs to the hidden default button, not to the input box.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            return false;
+        if (key->key() == Qt::Key_Backspace)
+            game_.Text1_KeyPress(8);
+        else if (!key->text().isEmpty())
+            game_.Text1_KeyPress(key->text().at(0).unicode());
+        // The key always reaches the box afterwards.
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // Enter anywhere in the window presses the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Command1->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    game_.Shutdown();
+    Timer1->stop();
+    event->accept();
+}
+
+}  // namespace typetoki
