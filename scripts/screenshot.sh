@@ -23,13 +23,12 @@ done
 xdotool windowmove "$win" 0 0
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$win")"
-# SELECT twice: the vs mode, then START.
-xdotool mousemove $((X + ${SELECT_X:-161})) $((Y + ${SELECT_Y:-260})) click 1
-xdotool mousemove $((X + ${SELECT_X:-161})) $((Y + ${SELECT_Y:-260})) click 1
-xdotool mousemove $((X + ${START_X:-260})) $((Y + ${START_Y:-260})) click 1
+# START (the SELECT, START and END buttons sit 260 pixels down), then the
+# hero chant as the target line asks for it, with one slip.
+xdotool mousemove $((X + 260)) $((Y + 260)) click 1
 sleep 3.6
-# Type whatever the target line asks for: the chants, a few units.
-for _ in 1 2 3 4; do xdotool type --delay 120 "eyahiku"; done
-sleep 1.5
+xdotool type --delay 110 "eyaeyaeyaeyaeyaeyaeyaeyaeyaeyaex"
+xdotool type --delay 110 "yaeyaeyaeyaeyaeyaeya"
+sleep 1.2
 import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 40))+0+0" "$out"
 echo "$out"
