@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace typetoki {
 
@@ -373,43 +374,59 @@ void Game::RefreshCounters()
 
 void Game::EchoChant()
 {
-    const int key = lastKey_;
+    // What each letter of a chant does to the echo box and to the record.
+    enum class Step { Glyph, Pending, Complete };
+    struct Letter {
+        char key;        // lower case; the upper-case key does the same
+        Step step;
+        const char16_t *text;
+        bool opensUnit;  // the box starts afresh here once past 59 characters
+        bool endsUnit;   // the box may break its line here
+        const char16_t *syllable;  // the record's romaji this glyph replaces
+    };
+    static const Letter hero[] = {
+        {'e', Step::Glyph, u"エ", true, false, nullptr},
+        {'y', Step::Pending, u"y", false, false, nullptr},
+        {'a', Step::Complete, u"ヤ", false, true, u"ya"},
+    };
+    static const Letter rival[] = {
+        {'h', Step::Pending, u"h", true, false, nullptr},
+        {'i', Step::Complete, u"非", false, false, u"hi"},
+        {'k', Step::Pending, u"k", false, false, nullptr},
+        {'u', Step::Complete, u"苦", false, true, u"ku"},
+    };
+    if (lineKind_ != 1 && lineKind_ != 2)
+        return;
+    const Box echoBox = lineKind_ == 1 ? Box::Text5_0 : Box::Text5_1;
+    const std::span<const Letter> letters = lineKind_ == 1 ? std::span<const Letter>(hero)
+                                                           : std::span<const Letter>(rival);
+    const auto letter = std::find_if(letters.begin(), letters.end(), [this](const Letter &l) {
+        return lastKey_ == l.key || lastKey_ == l.key - 'a' + 'A';
+    });
+    if (letter == letters.end())
+        return;
+
+    const QString text = QString::fromUtf16(letter->text);
+    QString box = screen_.text(echoBox);
+    if (letter->opensUnit && box.size() > 59)
+        box.clear();
     QString &record = m_.currentTarget;
-    if (lineKind_ == 1) {
-        QString box = screen_.text(Box::Text5_0);
-        if (key == 'e' || key == 'E') {
-            if (box.size() > 59)
-                box.clear();
-            box += QStringLiteral("エ");
-            record = ReplaceLast(record, QStringLiteral("エ"));
-        } else if (key == 'y' || key == 'Y') {
-            box += u'y';
-        } else if (key == 'a' || key == 'A') {
-            box = BreakEchoLine(ReplaceLast(box, QStringLiteral("ヤ")), 3);
-            ReplaceSyllable(record, u"ya", QStringLiteral("ヤ"));
-        } else {
-            return;
-        }
-        screen_.setText(Box::Text5_0, box);
-    } else if (lineKind_ == 2) {
-        QString box = screen_.text(Box::Text5_1);
-        if (key == 'h' || key == 'H') {
-            if (box.size() > 59)
-                box.clear();
-            box += u'h';
-        } else if (key == 'i' || key == 'I') {
-            box = ReplaceLast(box, QStringLiteral("非"));
-            ReplaceSyllable(record, u"hi", QStringLiteral("非"));
-        } else if (key == 'k' || key == 'K') {
-            box += u'k';
-        } else if (key == 'u' || key == 'U') {
-            box = BreakEchoLine(ReplaceLast(box, QStringLiteral("苦")), 3);
-            ReplaceSyllable(record, u"ku", QStringLiteral("苦"));
-        } else {
-            return;
-        }
-        screen_.setText(Box::Text5_1, box);
+    switch (letter->step) {
+    case Step::Glyph:
+        box += text;
+        record = ReplaceLast(record, text);
+        break;
+    case Step::Pending:
+        box += text;
+        break;
+    case Step::Complete:
+        box = ReplaceLast(box, text);
+        ReplaceSyllable(record, QStringView(letter->syllable), text);
+        break;
     }
+    if (letter->endsUnit)
+        box = BreakEchoLine(box, 3);
+    screen_.setText(echoBox, box);
 }
 
 // ---- Sound and waits -----------------------------------------------------

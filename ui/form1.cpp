@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 namespace typetoki {
@@ -83,6 +84,8 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     setWindowTitle(kTitle);
     setFont(JapaneseFont(9));
     buildGameArea();
+    if (QScreen *display = screen())
+        move(display->availableGeometry().center() - rect().center());
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(250);

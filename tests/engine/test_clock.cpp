@@ -47,6 +47,21 @@ TEST(Clock, SixtySecondGameWithOneHundredFiftyHits)
     EXPECT_EQ(h.screen.label4History, expected);
 }
 
+TEST(Clock, AGameAcrossMidnightEndsOnTime)
+{
+    // Seconds since midnight would wrap from 86399 to 0 in this game; the
+    // monotonic clock does not.
+    TickingHarness h;
+    h.world.setTime(86390.0);
+    h.world.startTicks([&h] { h.game.Timer1_Timer(); });
+    h.state.timeLimitSeconds = 10;
+    h.start();
+    double ended = 0;
+    h.screen.onMessage = [&] { ended = h.world.now() - h.state.startTime; };
+    h.world.advance(30);
+    EXPECT_DOUBLE_EQ(ended, 10.25);
+}
+
 TEST(Clock, TheFirstSecondOfPlayChangesNothing)
 {
     TickingHarness h;

@@ -31,6 +31,7 @@ public:
 
     // Runs everything that falls due within the next `seconds`.
     void advance(double seconds) { processEvents(seconds); }
+    void setTime(double seconds) { time_ = seconds; }
     void at(double when, std::function<void()> event) { events_.emplace(when, std::move(event)); }
     // Timer1: a tick every 0.25 s, starting from the next multiple of 0.25.
     void startTicks(std::function<void()> tick);
