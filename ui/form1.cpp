@@ -1,6 +1,6 @@
 #include "ui/form1.h"
 
-#include "ui/twips.h"
+#include "ui/layout.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -19,49 +19,12 @@ namespace typetoki {
 
 namespace {
 
-const QString kTitle = QStringLiteral("タイプ闘記");
-
-constexpr int kNone = -1;
+constexpr int kNone = kNoColor;
 constexpr int kBlack = 0x000000;
 constexpr int kWhite = 0xFFFFFF;
 constexpr int kYellow = 0xFFFF00;
 constexpr int kGrey = 0xC0C0C0;
-constexpr int kOrnamentGreen = 0x008000;
-
-QColor ToColor(Rgb rgb) { return QColor(QRgb(rgb)); }
-
-void Paint(QWidget *widget, int foreground, int background)
-{
-    QPalette palette = widget->palette();
-    if (foreground != kNone) {
-        palette.setColor(QPalette::WindowText, ToColor(Rgb(foreground)));
-        palette.setColor(QPalette::Text, ToColor(Rgb(foreground)));
-        palette.setColor(QPalette::ButtonText, ToColor(Rgb(foreground)));
-    }
-    if (background != kNone) {
-        palette.setColor(QPalette::Window, ToColor(Rgb(background)));
-        palette.setColor(QPalette::Base, ToColor(Rgb(background)));
-        widget->setAutoFillBackground(true);
-    }
-    widget->setPalette(palette);
-}
-
-// A container's colour is its own: the boxes inside keep their white base.
-void PaintContainer(QWidget *widget, Rgb background)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, ToColor(background));
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QString Repeated(const QString &unit, int times)
-{
-    QString text;
-    for (int i = 0; i < times; ++i)
-        text += unit;
-    return text;
-}
+constexpr Rgb kOrnamentGreen = 0x008000;
 
 // The game area as designed: place in twips within the client area (or
 // within Frame1), colours and fonts.
@@ -81,7 +44,7 @@ struct ControlSpec {
 Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     : QMainWindow(parent), m_(state), game_(state, *this, platform)
 {
-    setWindowTitle(kTitle);
+    setWindowTitle(kApplicationTitle);
     setFont(JapaneseFont(9));
     buildGameArea();
     if (QScreen *display = screen())
@@ -99,7 +62,7 @@ void Form1::buildGameArea()
 {
     client = new QWidget;
     auto *central = new QWidget;
-    PaintContainer(central, kGreenBackground);
+    SetContainerColor(central, kGreenBackground);
     client->setParent(central);
     // Nothing is rearranged when the window is resized.
     client->setGeometry(TwipsRect(0, 0, 7896, 5772));
@@ -107,21 +70,15 @@ void Form1::buildGameArea()
     resize(client->size());
 
     // Ornaments first, so that every other control lies on top of them.
-    for (int i = 0; i < 2; ++i) {
-        Label6[i] = new QLabel(i == 0 ? Repeated(QStringLiteral("エヤ"), 400)
-                                      : Repeated(QStringLiteral("非苦"), 344),
-                               client);
-        Label6[i]->setGeometry(i == 0 ? TwipsRect(0, 360, 3972, 5412) : TwipsRect(3840, 360, 4092, 5412));
-        Label6[i]->setWordWrap(true);
-        Label6[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        Label6[i]->setFont(JapaneseFont(12));
-        Paint(Label6[i], kOrnamentGreen, kNone);
-    }
+    Label6[1] = ChantOrnament(client, QStringLiteral("非苦"), 344, kOrnamentGreen,
+                              TwipsRect(3840, 360, 4092, 5412));
+    Label6[0] = ChantOrnament(client, QStringLiteral("エヤ"), 400, kOrnamentGreen,
+                              TwipsRect(0, 360, 3972, 5412));
 
     Frame1 = new QGroupBox(QStringLiteral("スコアボード"), client);
     Frame1->setGeometry(TwipsRect(120, 360, 7572, 1332));
-    PaintContainer(Frame1, kGreenBackground);
-    Paint(Frame1, kWhite, kNone);
+    SetContainerColor(Frame1, kGreenBackground);
+    SetColors(Frame1, kWhite, kNone);
 
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     const Qt::Alignment centre = Qt::AlignCenter;
@@ -185,7 +142,7 @@ void Form1::buildGameArea()
         w->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
         if (s.points > 0)
             w->setFont(JapaneseFont(s.points));
-        Paint(w, s.foreground, s.background);
+        SetColors(w, s.foreground, s.background);
         made[i] = w;
     }
 
@@ -270,12 +227,12 @@ void Form1::setText(Box box, const QString &text)
     }
 }
 
-void Form1::setLabel4Color(Rgb color) { Paint(Label4, int(color), kNone); }
+void Form1::setLabel4Color(Rgb color) { SetColors(Label4, int(color), kNone); }
 
 void Form1::setModeLabel(const QString &caption, Rgb color)
 {
     Label1->setText(caption);
-    Paint(Label1, int(color), kBlack);
+    SetColors(Label1, int(color), kBlack);
 }
 
 void Form1::setInputMethod(InputMethod mode)
@@ -292,15 +249,15 @@ void Form1::setInputMethod(InputMethod mode)
 void Form1::setBackground(Rgb color)
 {
     background_ = color;
-    PaintContainer(centralWidget(), color);
-    PaintContainer(Frame1, color);
+    SetContainerColor(centralWidget(), color);
+    SetContainerColor(Frame1, color);
 }
 
 void Form1::focusInput() { Text1->setFocus(); }
 
 void Form1::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, this);
     box.exec();
 }
 

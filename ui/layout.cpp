@@ -1,0 +1,63 @@
+#include "ui/layout.h"
+
+#include <QLabel>
+#include <QPalette>
+#include <QStringList>
+#include <QWidget>
+
+namespace typetoki {
+
+QString VersionText()
+{
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(0).arg(2).arg(1);
+}
+
+QFont JapaneseFont(double pointSize)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                      QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+void SetColors(QWidget *widget, int foreground, int background)
+{
+    QPalette palette = widget->palette();
+    if (foreground != kNoColor) {
+        const QColor color{QRgb(foreground)};
+        palette.setColor(QPalette::WindowText, color);
+        palette.setColor(QPalette::Text, color);
+        palette.setColor(QPalette::ButtonText, color);
+    }
+    if (background != kNoColor) {
+        const QColor color{QRgb(background)};
+        palette.setColor(QPalette::Window, color);
+        palette.setColor(QPalette::Base, color);
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+}
+
+void SetContainerColor(QWidget *widget, Rgb background)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, QColor(QRgb(background)));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QLabel *ChantOrnament(QWidget *parent, const QString &chant, int times, Rgb color, QRect place)
+{
+    auto *label = new QLabel(chant.repeated(times), parent);
+    label->setGeometry(place);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFont(JapaneseFont(12));
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    SetColors(label, int(color), kNoColor);
+    label->lower();
+    return label;
+}
+
+}  // namespace typetoki
