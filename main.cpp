@@ -4,8 +4,10 @@
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
 #include "ui/form1.h"
+#include "ui/frmsplash.h"
 
 #include <QApplication>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -19,9 +21,23 @@ int main(int argc, char *argv[])
     typetoki::QtEventPump events;
     typetoki::MtRandom random;
     typetoki::SoundCues sound;
-    sound.preload({state.heroSoundPath, state.rivalSoundPath, state.missSoundPath});
+    std::unique_ptr<typetoki::Form1> form;
 
-    typetoki::Form1 form(state, {clock, events, random, sound});
-    form.show();
+    // The splash is the only window until the player clicks it; a key press
+    // instead ends the program without touching the settings.
+    auto *splash = new typetoki::frmSplash;
+    QObject::connect(splash, &typetoki::frmSplash::keyPressedToQuit, &app, [splash] {
+        splash->deleteLater();
+        QCoreApplication::quit();
+    });
+    QObject::connect(splash, &typetoki::frmSplash::frameClicked, &app, [&, splash] {
+        splash->deleteLater();
+        if (!form) {
+            form = std::make_unique<typetoki::Form1>(state, typetoki::Platform{clock, events, random, sound});
+            sound.preload({state.heroSoundPath, state.rivalSoundPath, state.missSoundPath});
+        }
+        form->show();
+    });
+    splash->show();
     return app.exec();
 }

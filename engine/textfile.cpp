@@ -74,20 +74,27 @@ bool HasNonAscii(const QByteArray &bytes)
     return false;
 }
 
+// QString::fromUtf8 drops a leading mark, and so would drop a text's own
+// first character U+FEFF once the file's mark has been taken off.
+QString FromUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 }  // namespace
 
 QString DecodeText(const QByteArray &bytes)
 {
     if (bytes.startsWith(Utf8Mark()))
-        return QString::fromUtf8(bytes.constData() + Utf8Mark().size(),
-                                 bytes.size() - Utf8Mark().size());
+        return FromUtf8(QByteArrayView(bytes).sliced(Utf8Mark().size()));
     // Pure ASCII reads the same either way, so it goes the code page route
     // the game's own files take.
     if (HasNonAscii(bytes) && IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
+        return FromUtf8(bytes);
     QStringDecoder decoder(kCp932);
     if (!decoder.isValid())
-        return QString::fromUtf8(bytes);  // a Qt without ICU: better than nothing
+        return FromUtf8(bytes);  // a Qt without ICU: better than nothing
     return decoder.decode(bytes);
 }
 
@@ -149,7 +156,9 @@ QByteArray EncodeLines(const QStringList &lines)
         text += line;
         text += QLatin1String("\r\n");
     }
-    if (const auto cp932 = EncodeCp932(text))
+    // Code page bytes that also happen to be valid UTF-8 (half-width kana
+    // pairs such as "ﾃｽ") would be read back as UTF-8; the mark settles it.
+    if (const auto cp932 = EncodeCp932(text); cp932 && DecodeText(*cp932) == text)
         return *cp932;
     return Utf8Mark() + text.toUtf8();
 }

@@ -14,21 +14,32 @@ export DISPLAY=$display
 sleep 1
 "$build/bin/typetoki" >/dev/null 2>&1 &
 game=$!
+# The splash comes first: a click on the free right edge of its frame goes on.
+splash=""
+for _ in $(seq 50); do
+  splash=$(xdotool search --onlyvisible --class typetoki 2>/dev/null | head -n 1) && [ -n "$splash" ] && break
+  sleep 0.2
+done
+[ -n "$splash" ] || { echo "the splash did not appear" >&2; exit 1; }
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$splash")"
+xdotool mousemove $((X + WIDTH - 14)) $((Y + HEIGHT / 2)) click 1
 win=""
 for _ in $(seq 50); do
-  win=$(xdotool search --name 'タイプ闘記' 2>/dev/null | head -n 1) && [ -n "$win" ] && break
+  win=$(xdotool search --onlyvisible --name 'タイプ闘記' 2>/dev/null | head -n 1) && [ -n "$win" ] && break
   sleep 0.2
 done
 [ -n "$win" ] || { echo "the game window did not appear" >&2; exit 1; }
 xdotool windowmove "$win" 0 0
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$win")"
-# START (the SELECT, START and END buttons sit 260 pixels down), then the
+# START (the SELECT, START and END buttons sit 248 pixels below the client
+# area's top, under the menu bar), then the
 # hero chant as the target line asks for it, with one slip.
-xdotool mousemove $((X + 260)) $((Y + 260)) click 1
+xdotool mousemove $((X + 260)) $((Y + 260 + ${MENU_HEIGHT:-22})) click 1
 sleep 3.6
 xdotool type --delay 110 "eyaeyaeyaeyaeyaeyaeyaeyaeyaeyaex"
 xdotool type --delay 110 "yaeyaeyaeyaeyaeyaeya"
 sleep 1.2
-import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 40))+0+0" "$out"
+import -window root -crop "${WIDTH}x${HEIGHT}+0+0" "$out"
 echo "$out"

@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   fonts-ipafont-gothic
   xvfb xdotool imagemagick
 )

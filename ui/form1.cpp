@@ -1,13 +1,23 @@
 #include "ui/form1.h"
 
+#include "persistence/settingsfile.h"
+#include "ui/artwork.h"
+#include "ui/form5.h"
+#include "ui/form6.h"
+#include "ui/frmabout.h"
 #include "ui/layout.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -25,6 +35,7 @@ constexpr int kWhite = 0xFFFFFF;
 constexpr int kYellow = 0xFFFF00;
 constexpr int kGrey = 0xC0C0C0;
 constexpr Rgb kOrnamentGreen = 0x008000;
+constexpr int kShownTargetLength = 256;
 
 // The game area as designed: place in twips within the client area (or
 // within Frame1), colours and fonts.
@@ -46,7 +57,12 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
 {
     setWindowTitle(kApplicationTitle);
     setFont(JapaneseFont(9));
+    setWindowIcon(QIcon(ProgramLogo()));
     buildGameArea();
+    buildMenus();
+    buildToolbar();
+    resize(client->width(), client->height() + menuBar()->sizeHint().height());
+    Form_Load();
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
 
@@ -67,7 +83,6 @@ void Form1::buildGameArea()
     // Nothing is rearranged when the window is resized.
     client->setGeometry(TwipsRect(0, 0, 7896, 5772));
     setCentralWidget(central);
-    resize(client->size());
 
     // Ornaments first, so that every other control lies on top of them.
     Label6[1] = ChantOrnament(client, QStringLiteral("非苦"), 344, kOrnamentGreen,
@@ -189,13 +204,161 @@ void Form1::buildGameArea()
     connect(Text1, &QLineEdit::textChanged, this, [this] { game_.Text1_Change(); });
 }
 
+// ---- Menus and toolbar ------------------------------------------------------
+
+void Form1::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *MenuFile = bar->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    MenuStart = MenuFile->addAction(QStringLiteral("ｹﾞｰﾑｽﾀｰﾄ(&S)"));
+    MenuFile->addSeparator();  // kubunsen1
+    MenuEnd = MenuFile->addAction(u'"' + kApplicationTitle + QStringLiteral("\"の終了(&E)"));
+
+    QMenu *MenuOption = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
+    MenuSettei = MenuOption->addAction(QStringLiteral("ｹﾞｰﾑの設定(&S)"));
+    MenuScore = MenuOption->addAction(QStringLiteral("ﾊｲｽｺｱ(&H)"));
+
+    QMenu *sonota = bar->addMenu(QStringLiteral("その他(&E)"));
+    gao = sonota->addAction(QStringLiteral("がおぉぉぉ(&G)"));
+    hiyowa = sonota->addAction(QStringLiteral("ひよわぅぅぅぅ(&H)"));
+    seigi = sonota->addAction(QStringLiteral("ちからこそ正義だぁぁぁぁぁぁ(&S)"));
+
+    QMenu *MenuHelp = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    MenuAsobikata = MenuHelp->addAction(QStringLiteral("遊び方(&M)"));
+    staff = MenuHelp->addAction(QStringLiteral("スタッフ情報(&I)"));
+    MenuHelp->addSeparator();  // kubunsen2
+    MenuVersion = MenuHelp->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+
+    connect(MenuStart, &QAction::triggered, this, [this] { game_.StartGame(); });
+    connect(MenuEnd, &QAction::triggered, this, &QWidget::close);
+    connect(MenuSettei, &QAction::triggered, this, &Form1::MenuSettei_Click);
+    connect(MenuScore, &QAction::triggered, this, &Form1::MenuScore_Click);
+    connect(gao, &QAction::triggered, this,
+            [this] { showMessage(QStringLiteral("がおぉぉぉぉぉぉぉぉぉ")); });
+    connect(hiyowa, &QAction::triggered, this,
+            [this] { showMessage(QStringLiteral("ひよわ") + QString(232, u'ぅ')); });
+    connect(seigi, &QAction::triggered, this,
+            [this] { showMessage(QStringLiteral("ちからこそ正義だぁぁぁぁぁ")); });
+    connect(MenuAsobikata, &QAction::triggered, this, &Form1::openHowToPlay);
+    connect(staff, &QAction::triggered, this, &Form1::openStaff);
+    connect(MenuVersion, &QAction::triggered, this, &Form1::MenuVersion_Click);
+}
+
+void Form1::buildToolbar()
+{
+    Toolbar1 = new QToolBar(client);
+    Toolbar1->setGeometry(0, 0, client->width(), Px(336));
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFocusPolicy(Qt::NoFocus);
+    // A toolbar keeps the system's button face, not the window's green.
+    Toolbar1->setPalette(QApplication::palette(Toolbar1));
+    Toolbar1->setAutoFillBackground(true);
+
+    struct Button {
+        const char *key;  // nullptr: a separator
+        const char *tooltip;
+    };
+    const Button buttons[] = {
+        {"start", "ゲームスタート"}, {"end", "タイプ闘記の終了"}, {nullptr, nullptr},
+        {"settei", "ゲームの設定"},  {"score", "ハイスコア"},     {nullptr, nullptr},
+        {"help", "遊び方"},
+    };
+    for (const Button &b : buttons) {
+        if (!b.key) {
+            Toolbar1->addSeparator();
+            continue;
+        }
+        const QString key = QString::fromLatin1(b.key);
+        QAction *action = Toolbar1->addAction(QIcon(ToolbarPicture(key)), QString());
+        action->setToolTip(QString::fromUtf8(b.tooltip));
+        action->setObjectName(key);
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+
+    auto *stuffMenu = new QMenu(this);
+    const char *entries[] = {"スタッフ情報", "バージョン情報"};
+    const char *entryKeys[] = {"stuffj", "versionj"};
+    for (int i = 0; i < 2; ++i) {
+        QAction *entry = stuffMenu->addAction(QString::fromUtf8(entries[i]));
+        entry->setObjectName(QString::fromLatin1(entryKeys[i]));
+        connect(entry, &QAction::triggered, this, [this, i] { Toolbar1_ButtonMenuClick(i + 1); });
+    }
+    stuffButton = new QToolButton(Toolbar1);
+    stuffButton->setObjectName(QStringLiteral("stuff"));
+    stuffButton->setIcon(QIcon(ToolbarPicture(QStringLiteral("stuff"))));
+    stuffButton->setToolTip(QStringLiteral("ゲームの情報"));
+    stuffButton->setMenu(stuffMenu);
+    // The button part does nothing; only its arrow opens the menu.
+    stuffButton->setPopupMode(QToolButton::MenuButtonPopup);
+    Toolbar1->addWidget(stuffButton)->setToolTip(stuffButton->toolTip());
+}
+
+void Form1::Toolbar1_ButtonClick(const QString &key)
+{
+    if (key == u"start")
+        game_.StartGame();
+    else if (key == u"end")
+        close();
+    else if (key == u"settei")
+        MenuSettei_Click();
+    else if (key == u"score")
+        MenuScore_Click();
+    else if (key == u"help")
+        openHowToPlay();
+}
+
+void Form1::Toolbar1_ButtonMenuClick(int index)
+{
+    if (index == 1)
+        openStaff();
+    else if (index == 2)
+        MenuVersion_Click();
+}
+
+void Form1::MenuSettei_Click()
+{
+    if (!gameRunning())
+        openSettingsDialog();
+}
+
+void Form1::MenuScore_Click()
+{
+    if (!gameRunning())
+        openScoreBoard();
+}
+
+void Form1::MenuVersion_Click()
+{
+    if (!gameRunning())
+        openAbout();
+}
+
+void Form1::openHowToPlay()
+{
+    Form6 window(this);
+    window.exec();
+}
+
+void Form1::openStaff()
+{
+    Form5 window(this);
+    window.exec();
+}
+
+void Form1::openAbout()
+{
+    frmAbout window(this);
+    window.exec();
+}
+
 // ---- Screen -----------------------------------------------------------------
 
 QString Form1::text(Box box) const
 {
     switch (box) {
     case Box::Text1: return Text1->text();
-    case Box::Text4: return Text4->text();
+    case Box::Text4: return targetLine_;
     case Box::Text3: return Text3->text();
     case Box::Label4: return Label4->text();
     case Box::Text5_0: return echoText_[0];
@@ -209,8 +372,11 @@ void Form1::setText(Box box, const QString &text)
     switch (box) {
     case Box::Text1: Text1->setText(text); break;
     case Box::Text4:
-        Text4->setText(text);
-        Text4->setCursorPosition(0);  // show the start of a long line
+        targetLine_ = text;
+        // The box shows a few dozen characters; laying out the whole
+        // 12,000-letter rival line on every key would cost milliseconds.
+        Text4->setText(text.left(kShownTargetLength));
+        Text4->setCursorPosition(0);
         break;
     case Box::Text3: Text3->setText(text); break;
     case Box::Label4: Label4->setText(text); break;
@@ -289,10 +455,25 @@ void Form1::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
 }
 
+void Form1::Form_Load()
+{
+    // Only a file read to its end sets the labels; otherwise they keep the
+    // mode-1 caption and an empty time until something else sets them.
+    if (!LoadSettings(m_))
+        return;
+    if (const ModeLook *look = LookOfMode(m_.gameMode))
+        setModeLabel(look->caption, look->color);
+    setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
+    // Closing never asks and is never refused, also in the middle of a game.
     game_.Shutdown();
     Timer1->stop();
+    QString error;
+    if (!SaveSettings(m_, &error))
+        showMessage(QStringLiteral("設定を保存できませんでした。\n%1").arg(error));
     event->accept();
 }
 

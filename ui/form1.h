@@ -9,8 +9,12 @@
 #include <QMainWindow>
 #include <array>
 
+class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -59,6 +63,37 @@ public:
     QPushButton *Command5 = nullptr;
     QTimer *Timer1 = nullptr;
 
+    // Menus and toolbar.
+    QAction *MenuStart = nullptr;
+    QAction *MenuEnd = nullptr;
+    QAction *MenuSettei = nullptr;
+    QAction *MenuScore = nullptr;
+    QAction *gao = nullptr;
+    QAction *hiyowa = nullptr;
+    QAction *seigi = nullptr;
+    QAction *MenuAsobikata = nullptr;
+    QAction *staff = nullptr;
+    QAction *MenuVersion = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QToolButton *stuffButton = nullptr;
+
+    // A toolbar button by its key, a drop-down entry of "stuff" by its
+    // position (1 or 2).
+    void Toolbar1_ButtonClick(const QString &key);
+    void Toolbar1_ButtonMenuClick(int index);
+
+    // The commands refused while a game runs.
+    void MenuSettei_Click();
+    void MenuScore_Click();
+    void MenuVersion_Click();
+
+    // The secondary windows, each modal and made afresh.
+    virtual void openSettingsDialog() {}
+    virtual void openScoreBoard() {}
+    virtual void openHowToPlay();
+    virtual void openStaff();
+    virtual void openAbout();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -66,12 +101,17 @@ protected:
 
 private:
     void buildGameArea();
+    void Form_Load();
+    void buildMenus();
+    void buildToolbar();
+    bool gameRunning() const { return m_.gamePhase != kIdle; }
 
     Module1 &m_;
     Game game_;
     // The echo boxes keep their CR LF line ends here exactly as the game
     // wrote them; the widget itself only knows line feeds.
     std::array<QString, 2> echoText_;
+    QString targetLine_;  // the whole line; the box shows its start
     InputMethod inputMethod_ = InputMethod::Hiragana;
     Rgb background_ = kGreenBackground;
 };

@@ -19,7 +19,8 @@ inline const QString kApplicationTitle = QStringLiteral("タイプ闘記");
 // "ﾊﾞｰｼﾞｮﾝ 0.2.1": half-width katakana, one ASCII blank, the version.
 QString VersionText();
 
-constexpr int Px(int twips) { return (twips + 7) / 15; }
+// Nearest pixel; division alone would round negative places toward zero.
+constexpr int Px(int twips) { return (twips >= 0 ? twips + 7 : twips - 7) / 15; }
 
 inline QRect TwipsRect(int left, int top, int width, int height)
 {

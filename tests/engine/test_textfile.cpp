@@ -69,7 +69,7 @@ TEST(DecodeTextTest, TellsTheEncodingFromTheBytes)
         {"mark and UTF-8", Hex("efbbbf") + U("テスト").toUtf8(), U("テスト")},
         {"mark and ASCII", Hex("efbbbf") + "abc", U("abc")},
         {"mark alone", Hex("efbbbf"), U("")},
-        {"only the first mark goes", Hex("efbbbfefbbbf") + "a", U("\uFEFFa")},
+        {"only the first mark goes", Hex("efbbbfefbbbf") + "a", QStringLiteral("\uFEFFa")},
         {"plain UTF-8 Japanese", U("タイプ闘記～－①").toUtf8(), U("タイプ闘記～－①")},
         {"plain UTF-8 Latin", U("Zoë").toUtf8(), U("Zoë")},
         {"cp932 Japanese", Hex("836583588367"), U("テスト")},
@@ -232,6 +232,8 @@ TEST(EncodeLinesTest, DecodesBackToTheSameLines)
         {U("Zoë"), U("テスト"), "a?b"},
         {U("😀"), ""},
         {"", "", "last"},
+        {U("ﾃｽ")},
+        {QStringLiteral("\uFEFFa")},
     };
     for (const QStringList &lines : cases) {
         SCOPED_TRACE(Show(lines));

@@ -1,5 +1,6 @@
 #include "support/fakes.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cmath>
 
@@ -73,6 +74,12 @@ void FakeScreen::showMessage(const QString &text)
     messages << text;
     if (onMessage)
         onMessage();
+}
+
+TempProgramFolder::TempProgramFolder(Module1 &state)
+{
+    QFile::copy(QStringLiteral(TYPETOKI_BIN_DIR "/test.txt"), dir.filePath(QStringLiteral("test.txt")));
+    state.setProgramFolder(dir.path());
 }
 
 Harness::Harness() : game(state, screen, {world, world, world, world})

@@ -6,6 +6,7 @@
 #include "engine/game.h"
 
 #include <QMap>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -80,6 +81,14 @@ public:
     int focusCount = 0;
     QStringList messages;
     std::function<void()> onMessage;
+};
+
+// A program folder of the test's own, holding a copy of the shipped
+// training text, so that no test reads or writes the settings and scores
+// beside the real executable.
+struct TempProgramFolder {
+    explicit TempProgramFolder(Module1 &state);
+    QTemporaryDir dir;
 };
 
 // A whole game in a box: state, doubles and the engine wired together.

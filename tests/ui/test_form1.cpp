@@ -3,13 +3,20 @@
 #include "support/fakes.h"
 #include "ui/form1.h"
 
+#include <QAction>
+#include <QDir>
 #include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace typetoki;
@@ -24,17 +31,20 @@ public:
         Timer1->stop();  // ticks come from the fake world
     }
     void showMessage(const QString &text) override { messages << text; }
+    void openSettingsDialog() override { opened << "settings"; }
+    void openScoreBoard() override { opened << "scores"; }
+    void openHowToPlay() override { opened << "howto"; }
+    void openStaff() override { opened << "staff"; }
+    void openAbout() override { opened << "about"; }
     QStringList messages;
+    QStringList opened;
 };
 
 struct Window {
-    Window()
-    {
-        state.setProgramFolder(QStringLiteral(TYPETOKI_BIN_DIR));
-        form.show();
-    }
+    Window() { form.show(); }
     void start() { QTest::mouseClick(form.Command2, Qt::LeftButton); }
     Module1 state;
+    TempProgramFolder folder{state};
     FakeWorld world;
     TestForm1 form{state, world};
 };
@@ -108,7 +118,7 @@ TEST(Form1, BackspaceAndEnterInTrainingMode)
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
     EXPECT_TRUE(w.form.Text1->testAttribute(Qt::WA_InputMethodEnabled));
-    const QString target = w.form.Text4->text();
+    const QString target = w.form.text(Box::Text4);
     // Composed text arrives without printable key presses; Enter judges it.
     w.form.Text1->insert(target.left(1) + "#");
     EXPECT_EQ(w.state.inputCount, 0);
@@ -149,4 +159,127 @@ TEST(Form1, ClosingDuringTheCountdownEndsCleanly)
     EXPECT_EQ(w.state.gamePhase, kIdle);
     EXPECT_TRUE(w.form.game().shuttingDown());
     EXPECT_NE(w.form.Label4->text(), "60");
+}
+
+namespace {
+
+// Every command of the menu, the toolbar and the "stuff" drop-down, run once.
+void RunEveryCommand(TestForm1 &form)
+{
+    for (QAction *item : {form.MenuSettei, form.MenuScore, form.MenuVersion, form.MenuAsobikata,
+                          form.staff, form.gao, form.hiyowa, form.seigi})
+        item->trigger();
+    for (const char *key : {"settei", "score", "help"})
+        form.Toolbar1_ButtonClick(QString::fromLatin1(key));
+    for (QAction *entry : form.stuffButton->menu()->actions())
+        entry->trigger();
+    form.stuffButton->click();  // the button part itself does nothing
+}
+
+const QStringList kAlwaysOpen{"howto", "staff", "howto", "staff"};
+const QStringList kEveryWindow{"settings", "scores", "about", "howto", "staff",
+                               "settings", "scores", "howto", "staff", "about"};
+
+}  // namespace
+
+TEST(Form1Commands, IdleEveryCommandActs)
+{
+    Window w;
+    RunEveryCommand(w.form);
+    EXPECT_EQ(w.form.opened, kEveryWindow);
+    ASSERT_EQ(w.form.messages.size(), 3);
+    EXPECT_EQ(w.form.messages[0], "がおぉぉぉぉぉぉぉぉぉ");
+    EXPECT_EQ(w.form.messages[1], "ひよわ" + QString(232, u'ぅ'));
+    EXPECT_EQ(w.form.messages[2], "ちからこそ正義だぁぁぁぁぁ");
+}
+
+TEST(Form1Commands, CountdownAndPlayRefuseSettingsScoresAndAboutSilently)
+{
+    Window w;
+    w.world.at(w.world.now() + 1.5, [&w] {
+        ASSERT_EQ(w.state.gamePhase, kCountdown);
+        RunEveryCommand(w.form);
+    });
+    w.start();
+    EXPECT_EQ(w.form.opened, kAlwaysOpen);
+    EXPECT_EQ(w.form.messages.size(), 3);  // the joke items still answer
+
+    w.form.opened.clear();
+    ASSERT_EQ(w.state.gamePhase, kPlaying);
+    RunEveryCommand(w.form);
+    EXPECT_EQ(w.form.opened, kAlwaysOpen);
+}
+
+TEST(Form1Commands, StartFromTheMenuOrToolbarNeverRestartsAGame)
+{
+    Window w;
+    w.start();
+    QTest::keyClicks(w.form.Text1, "eya");
+    w.form.MenuStart->trigger();
+    w.form.Toolbar1_ButtonClick("start");
+    EXPECT_EQ(w.state.inputCount, 3);
+    EXPECT_EQ(w.state.gamePhase, kPlaying);
+}
+
+TEST(Form1Commands, MenuAndToolbarTextsAsDesigned)
+{
+    Window w;
+    QStringList menus;
+    for (QAction *menu : w.form.menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"ﾌｧｲﾙ(&F)", "ｵﾌﾟｼｮﾝ(&O)", "その他(&E)", "ﾍﾙﾌﾟ(&H)"}));
+    EXPECT_EQ(w.form.MenuEnd->text(), "\"タイプ闘記\"の終了(&E)");
+    QStringList tips;
+    for (QAction *a : w.form.Toolbar1->actions())
+        tips << (a->isSeparator() ? QString("-") : a->toolTip());
+    EXPECT_EQ(tips, (QStringList{"ゲームスタート", "タイプ闘記の終了", "-", "ゲームの設定",
+                                 "ハイスコア", "-", "遊び方", "ゲームの情報"}));
+    QStringList entries;
+    for (QAction *entry : w.form.stuffButton->menu()->actions())
+        entries << entry->text();
+    EXPECT_EQ(entries, (QStringList{"スタッフ情報", "バージョン情報"}));
+}
+
+TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)
+{
+    struct Route {
+        const char *name;
+        std::function<void(TestForm1 &)> close;
+    };
+    const Route routes[] = {
+        {"close box", [](TestForm1 &f) { f.close(); }},
+        {"menu", [](TestForm1 &f) { f.MenuEnd->trigger(); }},
+        {"toolbar", [](TestForm1 &f) { f.Toolbar1_ButtonClick("end"); }},
+    };
+    for (const Route &route : routes) {
+        SCOPED_TRACE(route.name);
+        Window first;
+        EXPECT_EQ(first.form.Label4->text(), "");  // no settings file yet
+        first.state.gameMode = 3;
+        first.state.timeLimitSeconds = 30;
+        first.start();  // closing in the middle of a game
+        route.close(first.form);
+        EXPECT_FALSE(first.form.isVisible());
+        EXPECT_TRUE(first.form.messages.isEmpty());
+
+        Module1 state;
+        state.setProgramFolder(first.folder.dir.path());
+        FakeWorld world;
+        TestForm1 second(state, world);
+        EXPECT_EQ(state.gameMode, 3);
+        EXPECT_EQ(state.timeLimitSeconds, 30);
+        EXPECT_EQ(second.Label4->text(), "30");
+        EXPECT_EQ(second.Label1->text(), LookOfMode(3)->caption);
+    }
+}
+
+TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
+{
+    Window w;
+    // A folder where the settings file should be cannot be replaced by a file.
+    ASSERT_TRUE(QDir(w.folder.dir.path()).mkdir("tatak.ini"));
+    w.form.close();
+    EXPECT_FALSE(w.form.isVisible());
+    ASSERT_EQ(w.form.messages.size(), 1);
+    EXPECT_TRUE(w.form.messages[0].startsWith("設定を保存できませんでした。"));
 }

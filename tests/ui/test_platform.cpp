@@ -40,7 +40,7 @@ TEST(QtEventPump, CancelEndsARunningWaitAndRefusesNewOnes)
 TEST(QtEventPump, ClosingTheWindowDuringTheRealCountdownEndsItPromptly)
 {
     Module1 state;
-    state.setProgramFolder(QStringLiteral(TYPETOKI_BIN_DIR));
+    typetoki::testing::TempProgramFolder folder(state);
     SteadyClock clock;
     QtEventPump pump;
     typetoki::testing::FakeWorld world;  // random numbers and sound only

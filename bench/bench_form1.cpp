@@ -1,0 +1,162 @@
+// From a key press to the boxes showing its result, in the real main window:
+// the key event, the window's event filter, the input box, the engine's
+// judging pass and every widget it writes. The waits go to a fake clock, so
+// the pause after a hit costs nothing and only work is timed.
+//
+// Runs on Qt's offscreen platform (chosen here when nothing else is set).
+#include "support/fakes.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using namespace typetoki;
+using namespace typetoki::testing;
+
+namespace {
+
+double Percentile(const std::vector<double> &sorted, double p)
+{
+    if (sorted.empty())
+        return 0;
+    const auto rank = std::size_t(std::ceil(p / 100.0 * double(sorted.size())));
+    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
+}
+
+// This thread's processor time: unlike the wall clock it does not count the
+// moments another program had the core, which on a busy machine swell the
+// high percentiles.
+double ThreadCpuMicros()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) * 1e-3;
+}
+
+void ReportPercentiles(benchmark::State &state, const char *prefix, std::vector<double> &micros)
+{
+    std::sort(micros.begin(), micros.end());
+    const std::string p(prefix);
+    state.counters[p + "p50_us"] = Percentile(micros, 50);
+    state.counters[p + "p99_us"] = Percentile(micros, 99);
+    state.counters[p + "max_us"] = micros.empty() ? 0 : micros.back();
+}
+
+class BenchForm1 final : public Form1 {
+public:
+    BenchForm1(Module1 &state, FakeWorld &world) : Form1(state, {world, world, world, world})
+    {
+        Timer1->stop();  // no clock ticks: the game never ends under the benchmark
+    }
+    void showMessage(const QString &) override {}
+};
+
+// keysPerGame: a new game after this many keys (0: one game throughout).
+// repaint: also let the window paint what changed before the clock stops,
+// as the event loop would right after the key.
+void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repaint)
+{
+    // A program folder of its own: the window reads its settings file from
+    // there, and one left by a real game must not choose the mode.
+    QTemporaryDir folder;
+    Module1 m;
+    m.setProgramFolder(folder.path());
+    FakeWorld world;
+    BenchForm1 form(m, world);
+    m.gameMode = std::int16_t(gameMode);
+    form.show();
+    form.activateWindow();
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    if (m.gamePhase != kPlaying || m.gameMode != gameMode) {
+        state.SkipWithError("the game did not start in the mode asked for");
+        return;
+    }
+    const auto lineLetters = form.text(typetoki::Box::Text4).size();
+    QCoreApplication::processEvents();  // the first paint is not a keystroke's
+
+    std::vector<double> micros, cpuMicros;
+    micros.reserve(std::size_t(state.max_iterations));
+    cpuMicros.reserve(std::size_t(state.max_iterations));
+    int misses = 0;
+    for (auto _ : state) {
+        const QString target = form.text(typetoki::Box::Text4);
+        if (target.isEmpty()) {
+            state.SkipWithError("no target line");
+            return;
+        }
+        const char key = target.at(0).toLatin1();
+        const double c0 = ThreadCpuMicros();
+        const auto t0 = std::chrono::steady_clock::now();
+        QTest::keyClick(form.Text1, key);
+        if (repaint)
+            QCoreApplication::processEvents();
+        const auto t1 = std::chrono::steady_clock::now();
+        const double c1 = ThreadCpuMicros();
+        const std::chrono::duration<double> took = t1 - t0;
+        state.SetIterationTime(took.count());
+        micros.push_back(took.count() * 1e6);
+        cpuMicros.push_back(c1 - c0);
+        world.sounds.clear();  // the fake sound device's notes
+        if (keysPerGame > 0 && m.inputCount >= keysPerGame) {
+            misses += m.inputCount - m.correctCount;
+            // END, then START: outside the timed part.
+            QTest::mouseClick(form.Command3, Qt::LeftButton);
+            QTest::mouseClick(form.Command2, Qt::LeftButton);
+            QCoreApplication::processEvents();
+        }
+    }
+
+    misses += m.inputCount - m.correctCount;
+    if (misses != 0) {
+        state.SkipWithError("a key meant as a hit was judged a miss");
+        return;
+    }
+    state.counters["line_letters"] = double(lineLetters);
+    ReportPercentiles(state, "", micros);
+    ReportPercentiles(state, "cpu_", cpuMicros);
+}
+
+constexpr int kRival = 2;
+constexpr int kOneMinuteGame = 480;  // a minute at eight keys a second
+constexpr int kWholeLine = 0;
+
+}  // namespace
+
+// One-minute games keep every key near the start of a fresh 12,000-letter
+// line, where real games are played and the line box holds the most text;
+// the whole line typed through once averages over every length.
+BENCHMARK_CAPTURE(TypeKeys, rival_one_minute_games, kRival, kOneMinuteGame, false)
+    ->Iterations(10 * kOneMinuteGame)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(TypeKeys, rival_whole_line, kRival, kWholeLine, false)
+    ->Iterations(12000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(TypeKeys, rival_one_minute_games_painted, kRival, kOneMinuteGame, true)
+    ->Iterations(10 * kOneMinuteGame)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,59 @@
+// Decoding any bytes as a game file and writing the lines back: no crash, no
+// undefined behaviour, and whatever was read is written so that it reads
+// back as the same lines.
+
+#include "engine/textfile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace typetoki;
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+qsizetype LineEnds(const QString &text)
+{
+    qsizetype ends = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' || (text[i] == u'\r' && !(i + 1 < text.size() && text[i + 1] == u'\n')))
+            ++ends;
+    }
+    return ends;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString text = DecodeText(bytes);
+    const QStringList lines = SplitLines(text);
+
+    // Every line end ends one line; a last line without one still counts.
+    const bool openLast = !text.isEmpty() && !text.endsWith(u'\n') && !text.endsWith(u'\r');
+    Check(lines.size() == LineEnds(text) + (openLast ? 1 : 0));
+    for (const QString &line : lines)
+        Check(!line.contains(u'\r') && !line.contains(u'\n'));
+
+    // Written back, the lines read back the same, whichever form was chosen.
+    const QByteArray written = EncodeLines(lines);
+    Check(SplitLines(DecodeText(written)) == lines);
+
+    // A text the code page holds comes back from its bytes unchanged.
+    if (const auto cp932 = EncodeCp932(text)) {
+        QStringDecoder decoder("windows-31j");
+        Check(decoder.decode(*cp932) == text);
+    }
+    return 0;
+}

@@ -1,0 +1,90 @@
+#pragma once
+// tkscore.ini: every registered result, one record of nine comma-separated
+// fields per line. The high-score board reads it into a ScoreTable, appends
+// the new result, and rewrites it keeping only the records that are still
+// among the ten best of their mode and time limit in some ranked field.
+
+#include "engine/gamestate.h"
+
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace typetoki {
+
+enum ScoreField {
+    kSerial = 0,
+    kPlayerName = 1,
+    kPoints = 2,  // the four ranked fields, larger is better
+    kCorrectChars = 3,
+    kCharsPerSecond = 4,
+    kAccuracy = 5,
+    kPlayedAt = 6,
+    kModeNumber = 7,
+    kTimeLimit = 8,
+};
+constexpr int kScoreFieldCount = 9;
+
+// Every field is kept as text; the numeric ones are read with ReadNumber
+// whenever they are compared or written.
+struct ScoreRecord {
+    std::array<QString, kScoreFieldCount> fields;
+};
+
+// A name or date as it can be stored: a comma becomes the full-width comma
+// and a line break a blank, so the text never splits its record.
+QString ScoreFieldText(QString text);
+
+class ScoreTable {
+public:
+    // Rows are numbered from 1, as the board numbers them.
+    int scoreCount() const { return int(rows_.size()); }
+    // An empty record for any number outside 1..scoreCount().
+    const ScoreRecord &row(int r) const;
+
+    // Adds a record as the last row; the name and date go through
+    // ScoreFieldText.
+    void append(const ScoreRecord &record);
+
+    // Replaces the table by the file's records, every line of it. A missing
+    // file gives an empty table and true. A file that exists but cannot be
+    // read also gives an empty table, but false, and SaveScores then refuses
+    // to overwrite that file, which would lose its records.
+    bool LoadScores(const QString &path);
+
+    // Drops the records that are not among the ten best of their group in any
+    // ranked field (ties with the tenth kept), rewrites the file from the rest
+    // with fresh serial numbers and numbers in their plain form, and leaves the
+    // table as a LoadScores of the new file would. On failure the old file and
+    // the table stay as they were, and false comes back with the reason.
+    bool SaveScores(const QString &path, QString *error = nullptr);
+
+    // The rows of group (mode, timeLimit) with the ten largest values above 0
+    // in field, best first, the earlier row first among equals. A row is in
+    // the group when its mode and time limit read as exactly these numbers.
+    std::vector<int> SelectTopTen(int field, double mode, double timeLimit) const;
+
+    // The value in field of the last row SelectTopTen lists; 0 when it lists
+    // none.
+    double TenthBest(int field, double mode, double timeLimit) const;
+
+private:
+    // The numbers every selection compares, read once per row.
+    struct Numbers {
+        double mode = 0;
+        double timeLimit = 0;
+        std::array<double, 4> ranked{};  // fields 2 to 5
+    };
+    static Numbers ReadNumbers(const ScoreRecord &record);
+    double value(int index, int field) const;
+    void add(ScoreRecord record);
+
+    std::vector<ScoreRecord> rows_;
+    std::vector<Numbers> numbers_;
+    QString unreadablePath_;  // absolute path of a file LoadScores could not read
+};
+
+// tkscore.ini in the program folder.
+QString ScoresPath(const Module1 &state);
+
+}  // namespace typetoki

@@ -1,0 +1,99 @@
+#include "persistence/settingsfile.h"
+
+#include "engine/numbers.h"
+#include "engine/textfile.h"
+
+#include <optional>
+
+namespace typetoki {
+namespace {
+
+constexpr int kValueLines = 8;
+constexpr int kReservedLines = 12;
+
+// Reads the values in file order and stops at the first bad one, so that
+// whatever came before it has already reached the state.
+bool ReadValues(Module1 &state, const QStringList &lines)
+{
+    const auto line = [&](int number) -> const QString * {
+        return number <= lines.size() ? &lines[number - 1] : nullptr;
+    };
+
+    const QString *text = line(1);
+    if (!text)
+        return false;
+    // Line 1 is read leniently, as the game has always read it: "4abc" is mode 4.
+    const auto mode = RoundToInt16(ReadNumber(*text));
+    if (!mode)
+        return false;
+    state.gameMode = *mode;
+
+    if (!(text = line(2)))
+        return false;
+    const auto limit = ToInt16(*text);
+    if (!limit)
+        return false;
+    state.timeLimitSeconds = *limit;
+
+    QString *const paths[] = {&state.trainingTextPath, &state.heroSoundPath,
+                              &state.rivalSoundPath, &state.missSoundPath,
+                              &state.trainingTextPath};
+    int number = 3;
+    for (QString *path : paths) {
+        if (!(text = line(number++)))
+            return false;
+        *path = *text;
+    }
+
+    if (!(text = line(kValueLines)))
+        return false;
+    const auto slider = ToSingle(*text);
+    if (!slider)
+        return false;
+    state.sliderValue = *slider;
+    return true;
+}
+
+}  // namespace
+
+QString SettingsPath(const Module1 &state)
+{
+    return state.inProgramFolder(QStringLiteral("tatak.ini"));
+}
+
+bool LoadSettings(Module1 &state)
+{
+    state.gameMode = 1;
+    state.timeLimitSeconds = 60;
+    state.heroSoundPath = state.inProgramFolder(QStringLiteral("eya.wav"));
+    state.rivalSoundPath = state.inProgramFolder(QStringLiteral("hiku.wav"));
+    state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
+    state.sliderValue = 0.1f;
+
+    const std::optional<QStringList> lines = ReadTextLines(SettingsPath(state));
+    if (lines && ReadValues(state, *lines))
+        return true;
+    // Also when lines 3 and 7 were read: a half-read file is not trusted to
+    // name the training text.
+    state.trainingTextPath = state.inProgramFolder(QStringLiteral("test.txt"));
+    return false;
+}
+
+QStringList SettingsLines(const Module1 &state)
+{
+    QStringList lines;
+    lines.reserve(kValueLines + kReservedLines);
+    lines << QString::number(state.gameMode) << QString::number(state.timeLimitSeconds)
+          << state.trainingTextPath << state.heroSoundPath << state.rivalSoundPath
+          << state.missSoundPath << state.trainingTextPath << FormatSingle(state.sliderValue);
+    for (int i = 0; i < kReservedLines; ++i)
+        lines << QStringLiteral("<<未使用領域>>");
+    return lines;
+}
+
+bool SaveSettings(const Module1 &state, QString *error)
+{
+    return WriteTextLines(SettingsPath(state), SettingsLines(state), error);
+}
+
+}  // namespace typetoki

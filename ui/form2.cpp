@@ -1,0 +1,251 @@
+#include "ui/form2.h"
+
+#include "engine/numbers.h"
+#include "ui/form3.h"
+#include "ui/layout.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cmath>
+#include <limits>
+
+namespace typetoki {
+
+namespace {
+
+constexpr int kNone = kNoColor;
+constexpr int kBlack = 0x000000;
+constexpr int kWhite = 0xFFFFFF;
+constexpr int kYellow = 0xFFFF00;
+constexpr int kGreen = 0x00FF00;
+constexpr int kCyan = 0x00FFFF;
+constexpr Rgb kRust = MakeRgb(192, 64, 0);
+constexpr Rgb kOrnamentAmber = MakeRgb(255, 128, 0);
+
+constexpr int kTopGrade = 31;
+
+// The value boxes of the score board, inside Frame1.
+struct ValueSpec {
+    int index;  // Text2 and Label2 index
+    int labelLeft, labelTop, labelWidth;
+    int boxLeft, boxTop;
+    const char *caption;
+};
+const ValueSpec kValues[] = {
+    {3, 0, 240, 1092, 1200, 240, "入力文字数"},
+    {4, 0, 480, 1092, 1200, 480, "正解文字数"},
+    {5, 0, 840, 1092, 1200, 840, "文字正解率"},
+    {6, 3720, 240, 1332, 5160, 240, "秒速[文字/秒]"},
+    {7, 3720, 840, 1332, 5160, 840, "瞬間最大秒速"},
+};
+
+QLineEdit *ValueBox(QWidget *parent, QRect place)
+{
+    auto *box = new QLineEdit(parent);
+    box->setGeometry(place);
+    box->setFrame(false);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    // The figures are the game's; what a player might type here counts for
+    // nothing, so the boxes do not pretend otherwise.
+    box->setReadOnly(true);
+    SetColors(box, kYellow, kBlack);
+    return box;
+}
+
+}  // namespace
+
+const std::array<RankRow, 18> &RankTable()
+{
+    static const std::array<RankRow, 18> table = {{
+        {0, 0, QStringLiteral("雷堂鉄男"), QStringLiteral("雷堂剛助の父。いまだに出番がない。")},
+        {1, 5, QStringLiteral("ガルム大佐の手下"),
+         QStringLiteral(u"えっ？もう終わり？まだ準備運動のつもりだったんですけど\uFF5E\u3000大佐"
+                        u"\uFF5E\uFF5E置いていかないでくださいよォ\uFF5E\uFF5E\u3000"
+                        u"ちょっと休憩してから追いかけますんで\uFF5E\uFF5E")},
+        {6, 8, QStringLiteral("靴みがきのサム"),
+         QStringLiteral(u"道案内ならまかせてくれよ\u3000だんな！\u3000チップは弾んでくれよな")},
+        {9, 10, QStringLiteral("占いのオババ"), QStringLiteral("水晶玉をよく落とす")},
+        {11, 11, QStringLiteral("怪人ガマ男"), QStringLiteral("石にされた男")},
+        {12, 12, QStringLiteral("解説屋のボブ"), QStringLiteral("説明が長い")},
+        {13, 13, QStringLiteral("下宿のハナおばさん"), QStringLiteral("家賃の取り立てには厳しい！")},
+        {14, 14, QStringLiteral("元拳法家ロウ"), QStringLiteral("むかしは師範代。いまは用心棒")},
+        {15, 15, QStringLiteral("師匠カスミ"), QStringLiteral("気功使いの女")},
+        {16, 16, QStringLiteral("ガルム大佐"),
+         QStringLiteral(u"この鋼鉄の腕は百人力だァァァ\u2015\u2015\u2015\u2015\u2015\u2015\u2015ッ!!")},
+        {17, 17, QStringLiteral("泥人形使い"), QStringLiteral("ケロ").repeated(30)},
+        {18, 18, QStringLiteral("雷堂剛右衛門"), QStringLiteral("レクサ一族の祖先")},
+        {19, 20, QStringLiteral("嵐のゼファー"), QStringLiteral("嵐の戦士")},
+        {21, 22, QStringLiteral("雷堂剛一"),
+         QStringLiteral(u"雷鳴双龍拳（サンダーツインドラゴン）ーっ!!左右からの同時攻撃\u3000"
+                        u"奥義！天空落雷撃（スカイサンダーボルト）!!")},
+        {23, 25, QStringLiteral("雷堂剛次"), QStringLiteral("勝負は最後の一秒まで終わっちゃいないぜ！")},
+        {26, 28, QStringLiteral("Volg"), QStringLiteral("非苦").repeated(55)},
+        {29, 30, QStringLiteral("雷堂剛助"), QStringLiteral("エヤ").repeated(77) + QStringLiteral("！！")},
+        {kTopGrade, std::numeric_limits<std::int16_t>::max(), QStringLiteral("覇王ゼノン"),
+         QStringLiteral("まさに、あなたは伝説の覇者です。作者もこんな点数は出したことがありません。")},
+    }};
+    return table;
+}
+
+std::int16_t RankIndex(double shownScore, int gameMode, int timeLimitSeconds)
+{
+    const double s = std::floor(shownScore);
+    double v = 0;
+    switch (gameMode) {
+    case 1: v = s / timeLimitSeconds; break;
+    case 2:
+    case 3: v = (s / timeLimitSeconds) * 1.2; break;
+    case 4: v = (s / timeLimitSeconds) * 10; break;
+    default: return 0;
+    }
+    v = std::floor(v);
+    constexpr double lowest = std::numeric_limits<std::int16_t>::min();
+    constexpr double highest = std::numeric_limits<std::int16_t>::max();
+    // No sensible score gets near these ends; an absurd one still lands in
+    // the top grade, which covers both sides of the range.
+    if (std::isnan(v) || v > highest)
+        return std::numeric_limits<std::int16_t>::max();
+    if (v < lowest)
+        return std::numeric_limits<std::int16_t>::min();
+    return std::int16_t(v);
+}
+
+const RankRow &RankRowFor(int rankIndex)
+{
+    const auto &table = RankTable();
+    for (const RankRow &row : table) {
+        if (rankIndex >= row.low && rankIndex <= row.high)
+            return row;
+    }
+    return table.back();
+}
+
+Form2::Form2(Module1 &state, const Screen &mainWindow, QWidget *parent)
+    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+{
+    setWindowTitle(QStringLiteral("結果発表"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setFont(JapaneseFont(9));
+    SetContainerColor(this, kRust);
+    resize(Px(6204), Px(5496));
+    buildControls();
+    load();
+}
+
+void Form2::buildControls()
+{
+    Label6[1] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentAmber,
+                              TwipsRect(3000, 0, 4092, 5532));
+    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentAmber,
+                              TwipsRect(0, 0, 3012, 5532));
+
+    // The frame shows the window's colour through, so the board's labels sit
+    // on rust like the rest.
+    Frame1 = new QGroupBox(QStringLiteral("スコアボード"), this);
+    Frame1->setGeometry(TwipsRect(120, 120, 6012, 1332));
+    SetContainerColor(Frame1, kRust);
+    SetColors(Frame1, kWhite, kNone);
+
+    for (const ValueSpec &v : kValues) {
+        auto *label = new QLabel(QString::fromUtf8(v.caption), Frame1);
+        label->setGeometry(TwipsRect(v.labelLeft, v.labelTop, v.labelWidth, 252));
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        SetColors(label, kWhite, kNone);
+        Label2[v.index] = label;
+        Text2[v.index] = ValueBox(Frame1, TwipsRect(v.boxLeft, v.boxTop, 732, 264));
+    }
+    Label3 = new QLabel(QStringLiteral("得点"), Frame1);
+    Label3->setGeometry(TwipsRect(2400, 240, 732, 372));
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label3->setFont(JapaneseFont(16.2));
+    SetColors(Label3, kWhite, kNone);
+    Text3 = ValueBox(Frame1, TwipsRect(2160, 720, 1452, 492));
+    Text3->setFont(JapaneseFont(16.2));
+    Text3->setText(QStringLiteral("0"));
+
+    Label4 = new QLabel(QStringLiteral("あなたのレベル"), this);
+    Label4->setGeometry(TwipsRect(240, 1680, 1932, 372));
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label4->setFont(JapaneseFont(12));
+    SetColors(Label4, kYellow, kBlack);
+
+    Text1 = new QLineEdit(this);
+    Text1->setGeometry(TwipsRect(2160, 1680, 3852, 372));
+    Text1->setFont(JapaneseFont(12));
+    Text1->setReadOnly(true);
+    SetColors(Text1, kGreen, kBlack);
+
+    Label7 = new QLabel(this);
+    Label7->setGeometry(TwipsRect(240, 2040, 5772, 1092));
+    Label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label7->setWordWrap(true);
+    Label7->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label7->setFont(JapaneseFont(12));
+    SetColors(Label7, kWhite, kBlack);
+
+    Label1 = new QLabel(QStringLiteral("入力履歴"), this);
+    Label1->setGeometry(TwipsRect(1560, 3120, 2772, 372));
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setFont(JapaneseFont(16.2));
+    SetColors(Label1, kCyan, kNone);
+
+    Text6 = new QPlainTextEdit(this);
+    Text6->setGeometry(TwipsRect(120, 3480, 6012, 1212));
+    Text6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text6->setReadOnly(true);
+    // The window's rust would otherwise show through the scroll bar's track.
+    Text6->setPalette(QPalette());
+
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setGeometry(TwipsRect(2160, 4800, 1692, 372));
+    Command1->setDefault(true);
+    // Keys still arriving from the last moments of play must not close the
+    // screen before it has been read: only the button itself, Enter and the
+    // close box do.
+    Command1->setFocus();
+    connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void Form2::load()
+{
+    QString record = m_.currentTarget;
+    record.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text6->setPlainText(record);
+    for (int i = 3; i <= 7; ++i) {
+        Text2[i]->setText(mainWindow_.text(typetoki::Text2(i)));
+        Text2[i]->setCursorPosition(0);
+    }
+    Text3->setText(mainWindow_.text(Box::Text3));
+    Text3->setCursorPosition(0);
+
+    rankIndex_ = RankIndex(ReadNumber(Text3->text()), m_.gameMode, m_.timeLimitSeconds);
+    const RankRow &row = RankRowFor(rankIndex_);
+    Text1->setText(row.title);
+    Text1->setCursorPosition(0);
+    Label7->setText(row.comment);
+}
+
+void Form2::done(int result)
+{
+    // A close arriving while the board is up (the program shutting down)
+    // leaves the rest to the close already under way.
+    if (closing_)
+        return;
+    closing_ = true;
+    openScoreBoard();
+    QDialog::done(result);
+}
+
+void Form2::openScoreBoard()
+{
+    Form3 board(m_, mainWindow_, this);
+    board.exec();
+}
+
+}  // namespace typetoki

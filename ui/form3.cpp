@@ -1,0 +1,427 @@
+#include "ui/form3.h"
+
+#include "ui/layout.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <limits>
+
+namespace typetoki {
+
+namespace {
+
+constexpr int kNone = kNoColor;
+constexpr int kBlack = 0x000000;
+constexpr int kWhite = 0xFFFFFF;
+constexpr int kRed = 0xFF0000;
+constexpr int kGreen = 0x00FF00;
+constexpr int kYellow = 0xFFFF00;
+constexpr int kCyan = 0x00FFFF;
+constexpr int kMagenta = 0xFF00FF;
+constexpr int kAmber = 0xFF8000;
+constexpr int kEntryGreen = 0x004000;
+constexpr Rgb kOrnamentGrey = MakeRgb(224, 224, 224);
+
+// The six columns left to right, where each sits and what it shows.
+struct ColumnSpec {
+    Form3::Column Form3::*boxes;
+    int field;
+    int left, width;
+    Qt::Alignment align;
+};
+const Qt::Alignment kLeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
+const Qt::Alignment kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
+const ColumnSpec kColumns[] = {
+    {&Form3::Text1, kPlayerName, 480, 1812, kLeftAligned},
+    {&Form3::Text2, kPoints, 2280, 972, kRightAligned},
+    {&Form3::Text5, kCorrectChars, 3240, 972, kRightAligned},
+    {&Form3::Text3, kCharsPerSecond, 4200, 972, kRightAligned},
+    {&Form3::Text4, kAccuracy, 5160, 972, kRightAligned},
+    {&Form3::Text6, kPlayedAt, 6120, 1812, kLeftAligned},
+};
+
+// The header buttons, one per ranked column.
+struct SortSpec {
+    QPushButton *Form3::*button;
+    const char *caption;
+    int field;
+    Form3::Column Form3::*boxes;
+    int highlight;
+    int left;
+};
+const SortSpec kSorts[] = {
+    {&Form3::Command1, "得点", kPoints, &Form3::Text2, kYellow, 2280},
+    {&Form3::Command4, "正解字数", kCorrectChars, &Form3::Text5, kCyan, 3240},
+    {&Form3::Command2, "秒速", kCharsPerSecond, &Form3::Text3, kGreen, 4200},
+    {&Form3::Command3, "正解率", kAccuracy, &Form3::Text4, kRed, 5160},
+};
+
+const SortSpec &SortOf(int field)
+{
+    for (const SortSpec &s : kSorts) {
+        if (s.field == field)
+            return s;
+    }
+    return kSorts[0];
+}
+
+struct ModeSpec {
+    const char *caption;
+    const char *text;
+    int color;
+};
+const ModeSpec kModeButtons[] = {
+    {"Rexa", "Rexa", kRed},
+    {"Volg", "ヴォルグ", kMagenta},
+    {"対戦", "Rexa vs ヴォルグ", kAmber},
+    {"修行", "修行モード", kYellow},
+};
+// The mode as the board names it on opening, which is not quite how its
+// buttons name it.
+const ModeSpec kOpeningModes[] = {
+    {nullptr, "雷堂剛介", kRed},
+    {nullptr, "ヴォルグ", kMagenta},
+    {nullptr, "雷堂剛介vs ヴォルグ", kAmber},
+    {nullptr, "修行モード", kYellow},
+};
+
+const int kTimeButtons[] = {10, 30, 60, 120, 180, 3600};
+
+QLineEdit *MakeBox(QWidget *parent, QRect place, Qt::Alignment align)
+{
+    auto *box = new QLineEdit(parent);
+    box->setGeometry(place);
+    box->setFrame(false);
+    box->setAlignment(align);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return box;
+}
+
+QLabel *Label(QWidget *parent, const QString &text, QRect place, Qt::Alignment align)
+{
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(place);
+    label->setAlignment(align);
+    return label;
+}
+
+void SetText(QLineEdit *box, const QString &text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);  // the start of a long name or date
+}
+
+}  // namespace
+
+QString PlayedAtText(const QDateTime &when)
+{
+    const QLocale locale = QLocale::system();
+    // Short time forms drop the seconds, which told apart two results
+    // registered within the same minute.
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    if (!timeFormat.contains(u's')) {
+        const qsizetype minutes = timeFormat.lastIndexOf(QLatin1String("mm"));
+        if (minutes >= 0)
+            timeFormat.insert(minutes + 2, QLatin1String(":ss"));
+    }
+    return locale.toString(when.date(), QLocale::ShortFormat) + QStringLiteral("  ")
+           + locale.toString(when.time(), timeFormat);
+}
+
+QString TimeButtonText(int seconds)
+{
+    if (seconds == 3600)
+        return QStringLiteral("1時間");
+    return QString::number(seconds) + u'秒';
+}
+
+Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
+    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+{
+    setWindowTitle(QStringLiteral("ハイスコア"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setFont(JapaneseFont(9));
+    resize(Px(8148), Px(6672));
+    buildControls();
+    load();
+}
+
+void Form3::buildControls()
+{
+    Label6[2] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentGrey,
+                              TwipsRect(3840, 0, 4332, 8172));
+    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentGrey,
+                              TwipsRect(0, 0, 3972, 8052));
+
+    Label1 = Label(this, QStringLiteral(u"ハイスコアァァァァ\u3000\u3000\uFF5Eこの点数こそ正義だぁぁぁぁ"),
+                   TwipsRect(240, 120, 6372, 252), kLeftAligned);
+    QFont title = JapaneseFont(12);
+    title.setBold(true);
+    Label1->setFont(title);
+
+    // The filters: mode, time limit and sort column, each a black box with
+    // its buttons to the right.
+    const auto filterBox = [this](int top, const QString &text, int color) {
+        QLineEdit *box = MakeBox(this, TwipsRect(480, top, 1212, 264), Qt::AlignCenter);
+        box->setText(text);
+        SetColors(box, color, kBlack);
+        return box;
+    };
+    Text9 = filterBox(600, QStringLiteral("雷堂剛助"), kRed);
+    Text8 = filterBox(960, QStringLiteral("60秒"), kGreen);
+    Text7 = filterBox(1320, QStringLiteral("得点"), kYellow);
+
+    for (int i = 0; i < int(Command7.size()); ++i) {
+        Command7[i] = new QPushButton(QString::fromUtf8(kModeButtons[i].caption), this);
+        Command7[i]->setGeometry(TwipsRect(1920 + 840 * i, 480, 852, 372));
+        connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
+    }
+    for (int i = 0; i < int(Command6.size()); ++i) {
+        Command6[i] = new QPushButton(TimeButtonText(kTimeButtons[i]), this);
+        Command6[i]->setGeometry(TwipsRect(1800 + 600 * i, 960, 612, 372));
+        connect(Command6[i], &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
+    }
+
+    Frame1 = new QGroupBox(QStringLiteral("種別表示を"), this);
+    Frame1->setGeometry(TwipsRect(5880, 480, 2172, 852));
+    Option1 = new QRadioButton(QStringLiteral("黒抜きするぅぅぅ"), Frame1);
+    Option1->setGeometry(TwipsRect(120, 240, 1932, 252));
+    Option1->setChecked(true);
+    Option2 = new QRadioButton(QStringLiteral("黒抜きしないｨｨｨ"), Frame1);
+    Option2->setGeometry(TwipsRect(120, 480, 1932, 252));
+    connect(Option2, &QRadioButton::clicked, this, &Form3::Option2_Click);
+
+    // The column headers: two labels and the four sort buttons.
+    Label2 = Label(this, QStringLiteral("名前"), TwipsRect(600, 1800, 1332, 252), Qt::AlignCenter);
+    Label4 = Label(this, QStringLiteral("日付"), TwipsRect(6600, 1800, 972, 252), Qt::AlignCenter);
+    for (const SortSpec &s : kSorts) {
+        auto *button = new QPushButton(QString::fromUtf8(s.caption), this);
+        button->setGeometry(TwipsRect(s.left, 1680, 972, 372));
+        const int field = s.field;
+        connect(button, &QPushButton::clicked, this, [this, field] { SortButton_Click(field); });
+        this->*(s.button) = button;
+    }
+
+    // The ten places and the entry row.
+    for (int k = 0; k < kPlaces; ++k) {
+        Label3[k] = Label(this, QString::number(k + 1), TwipsRect(120, 2040 + 360 * k, 252, 252),
+                          kRightAligned);
+    }
+    for (const ColumnSpec &c : kColumns) {
+        Column &column = this->*(c.boxes);
+        for (int k = 0; k < kPlaces; ++k)
+            column[k] = MakeBox(this, TwipsRect(c.left, 2040 + 360 * k, c.width, 264), c.align);
+        column[kEntryRow] = MakeBox(this, TwipsRect(c.left, 5880, c.width, 264), c.align);
+        SetColors(column[kEntryRow], kYellow, kEntryGreen);
+    }
+    Text1[kEntryRow]->setFrame(true);
+    fitDateColumn();
+
+    Label5 = Label(this, QStringLiteral("あなたの名前は？"), TwipsRect(600, 5640, 1692, 252),
+                   kLeftAligned);
+
+    Command5 = new QPushButton(QStringLiteral("OK"), this);
+    Command5->setGeometry(TwipsRect(6720, 6240, 1092, 372));
+    connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
+
+    // Enter in any box presses OK and nothing else: a focused filter button
+    // must not take over the default.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    Command5->setDefault(true);
+
+    // The name box comes first in the tab order, then the other entry boxes.
+    setTabOrder(Text1[kEntryRow], Text2[kEntryRow]);
+    setTabOrder(Text2[kEntryRow], Text5[kEntryRow]);
+    setTabOrder(Text5[kEntryRow], Text3[kEntryRow]);
+    setTabOrder(Text3[kEntryRow], Text4[kEntryRow]);
+    setTabOrder(Text4[kEntryRow], Text6[kEntryRow]);
+    setTabOrder(Text6[kEntryRow], Command5);
+    Text1[kEntryRow]->setFocus();
+}
+
+void Form3::fitDateColumn()
+{
+    // The designed column holds a Japanese date in the narrow system font it
+    // was drawn with; a wider font or a longer date form gets the room it
+    // needs, and the window grows by as much, keeping its margin.
+    const QDateTime widest(QDate(2000, 12, 28), QTime(23, 58, 58));
+    const int needed = Text6[0]->fontMetrics().horizontalAdvance(PlayedAtText(widest)) + 8;
+    const int extra = needed - Text6[0]->width();
+    if (extra <= 0)
+        return;
+    for (QLineEdit *box : Text6)
+        box->resize(needed, box->height());
+    resize(width() + extra, height());
+}
+
+void Form3::load()
+{
+    if (m_.scoreBoardFlag == 1) {
+        SetText(Text2[kEntryRow], mainWindow_.text(Box::Text3));
+        SetText(Text3[kEntryRow], mainWindow_.text(Box::Text2_6));
+        SetText(Text5[kEntryRow], mainWindow_.text(Box::Text2_4));
+        SetText(Text4[kEntryRow], mainWindow_.text(Box::Text2_5));
+        SetText(Text6[kEntryRow], PlayedAtText(QDateTime::currentDateTime()));
+    }
+    // The game's own length, also an hour as 3600秒, unlike the buttons.
+    Text8->setText(QString::number(m_.timeLimitSeconds) + u'秒');
+    if (m_.gameMode >= 1 && m_.gameMode <= 4) {
+        const ModeSpec &mode = kOpeningModes[m_.gameMode - 1];
+        Text9->setText(QString::fromUtf8(mode.text));
+        SetColors(Text9, mode.color, kBlack);
+    }
+    filterTime_ = m_.timeLimitSeconds;
+    filterMode_ = m_.gameMode;
+    sortColumn_ = kPoints;
+    scores_.LoadScores(ScoresPath(m_));
+    if (scores_.scoreCount() > 0)
+        ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
+}
+
+void Form3::ClearBoard()
+{
+    for (const ColumnSpec &c : kColumns) {
+        Column &column = this->*(c.boxes);
+        for (int k = 0; k < kPlaces; ++k)
+            column[k]->clear();
+    }
+}
+
+void Form3::ShowTopTen(int field, int mode, int timeLimit)
+{
+    const std::vector<int> rows = scores_.SelectTopTen(field, mode, timeLimit);
+    for (int k = 0; k < int(rows.size()) && k < kPlaces; ++k) {
+        const ScoreRecord &record = scores_.row(rows[k]);
+        for (const ColumnSpec &c : kColumns)
+            SetText((this->*(c.boxes))[k], record.fields[c.field]);
+    }
+}
+
+void Form3::SortButton_Click(int field)
+{
+    const SortSpec &chosen = SortOf(field);
+    for (const SortSpec &s : kSorts) {
+        Column &column = this->*(s.boxes);
+        const bool highlight = &s == &chosen && Option1->isChecked();
+        for (int k = 0; k < kPlaces; ++k)
+            SetColors(column[k], highlight ? s.highlight : kBlack, highlight ? kBlack : kWhite);
+    }
+    Text7->setText(QString::fromUtf8(chosen.caption));
+    SetColors(Text7, chosen.highlight, kNone);
+    sortColumn_ = std::int16_t(chosen.field);
+    ClearBoard();
+    if (scores_.scoreCount() > 0)
+        ShowTopTen(sortColumn_, filterMode_, filterTime_);
+}
+
+void Form3::Command6_Click(int index)
+{
+    if (m_.scoreBoardFlag != 0) {
+        beep();
+        return;
+    }
+    filterTime_ = std::int16_t(kTimeButtons[index]);
+    Text8->setText(TimeButtonText(filterTime_));
+    ClearBoard();
+    if (scores_.scoreCount() > 0)
+        ShowTopTen(kPoints, filterMode_, filterTime_);
+}
+
+void Form3::Command7_Click(int index)
+{
+    if (m_.scoreBoardFlag != 0) {
+        beep();
+        return;
+    }
+    filterMode_ = std::int16_t(index + 1);
+    const ModeSpec &mode = kModeButtons[index];
+    Text9->setText(QString::fromUtf8(mode.text));
+    SetColors(Text9, mode.color, kNone);
+    ClearBoard();
+    if (scores_.scoreCount() > 0)
+        ShowTopTen(kPoints, filterMode_, filterTime_);
+}
+
+void Form3::Option2_Click()
+{
+    if (!Option2->isChecked())
+        return;
+    for (const SortSpec &s : kSorts) {
+        for (int k = 0; k < kPlaces; ++k)
+            SetColors((this->*(s.boxes))[k], kBlack, kWhite);
+    }
+}
+
+void Form3::Command5_Click()
+{
+    if (m_.scoreBoardFlag == 1)
+        AddPendingResult();
+}
+
+void Form3::AddPendingResult()
+{
+    ScoreRecord record;
+    record.fields[kSerial] = QString::number(scores_.scoreCount() + 1);
+    record.fields[kPlayerName] = Text1[kEntryRow]->text();
+    record.fields[kPoints] = Text2[kEntryRow]->text();
+    record.fields[kCorrectChars] = Text5[kEntryRow]->text();
+    record.fields[kCharsPerSecond] = Text3[kEntryRow]->text();
+    record.fields[kAccuracy] = Text4[kEntryRow]->text();
+    record.fields[kPlayedAt] = Text6[kEntryRow]->text();
+    record.fields[kModeNumber] = QString::number(m_.gameMode);
+    record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
+    scores_.append(record);
+
+    for (const ColumnSpec &c : kColumns)
+        (this->*(c.boxes))[kEntryRow]->clear();
+    m_.scoreBoardFlag = 0;
+    // Listed before the save prunes the table, so the new result shows
+    // whenever it is among the ten best scores.
+    ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
+
+    QString reason;
+    if (!scores_.SaveScores(ScoresPath(m_), &reason)) {
+        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n") + ScoresPath(m_)
+                    + QStringLiteral("\n\n") + reason);
+    }
+}
+
+void Form3::done(int result)
+{
+    if (m_.scoreBoardFlag == 1)
+        AddPendingResult();
+    QDialog::done(result);
+}
+
+void Form3::keyPressEvent(QKeyEvent *event)
+{
+    // Escape would close the board with a half-typed name registered; only
+    // the close box closes it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void Form3::beep()
+{
+    QApplication::beep();
+}
+
+void Form3::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+}  // namespace typetoki

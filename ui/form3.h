@@ -1,0 +1,112 @@
+#pragma once
+// The high-score board: the ten best results of one game mode and time
+// limit, ranked by score, correct characters, speed or accuracy. Opened after
+// a game it carries the new result in an entry row at its foot, where the
+// player names it and registers it; opened from the main window it only
+// browses.
+
+#include "engine/gamestate.h"
+#include "engine/interfaces.h"
+#include "persistence/scorefile.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace typetoki {
+
+// When a result was registered, as the date column shows it: the system's
+// short date, two blanks, the time with its seconds.
+QString PlayedAtText(const QDateTime &when);
+
+// The time-limit filter's text: the seconds and "秒", one hour as "1時間".
+QString TimeButtonText(int seconds);
+
+class Form3 : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kPlaces = 10;
+    static constexpr int kEntryRow = 10;
+    using Column = std::array<QLineEdit *, kPlaces + 1>;
+
+    // Reads the high-score file and lists the group of the current settings
+    // by score; with a result waiting (scoreBoardFlag 1) fills the entry row
+    // from the main window's boxes.
+    Form3(Module1 &state, const Screen &mainWindow, QWidget *parent = nullptr);
+
+    std::int16_t filterMode() const { return filterMode_; }
+    std::int16_t filterTime() const { return filterTime_; }
+    std::int16_t sortColumn() const { return sortColumn_; }
+    const ScoreTable &scores() const { return scores_; }
+
+    // Controls, named as the window's design names them. The columns, left
+    // to right: name, score, correct characters, speed, accuracy, date.
+    Column Text1{};  // name
+    Column Text2{};  // score
+    Column Text5{};  // correct characters
+    Column Text3{};  // speed
+    Column Text4{};  // accuracy
+    Column Text6{};  // date
+    QLineEdit *Text7 = nullptr;  // the sort column's name
+    QLineEdit *Text8 = nullptr;  // the listed time limit
+    QLineEdit *Text9 = nullptr;  // the listed mode
+    QPushButton *Command1 = nullptr;  // sort by score
+    QPushButton *Command2 = nullptr;  // sort by speed
+    QPushButton *Command3 = nullptr;  // sort by accuracy
+    QPushButton *Command4 = nullptr;  // sort by correct characters
+    QPushButton *Command5 = nullptr;  // OK
+    std::array<QPushButton *, 6> Command6{};  // time limits
+    std::array<QPushButton *, 4> Command7{};  // modes
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *Option1 = nullptr;  // highlight the sort column
+    QRadioButton *Option2 = nullptr;  // keep every column plain
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    std::array<QLabel *, kPlaces> Label3{};
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    std::array<QLabel *, 3> Label6{};  // 0 and 2; 1 was never drawn
+
+    // The window's handlers.
+    void SortButton_Click(int field);  // Command1 to Command4 by their field
+    void Command5_Click();
+    void Command6_Click(int index);
+    void Command7_Click(int index);
+    void Option2_Click();
+
+    // Every way of closing comes here; a waiting result is registered first.
+    void done(int result) override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    // The system's warning sound and a message box with an OK button; tests
+    // listen in instead.
+    virtual void beep();
+    virtual void showMessage(const QString &text);
+
+private:
+    void buildControls();
+    void fitDateColumn();
+    void load();
+    void ClearBoard();
+    void ShowTopTen(int field, int mode, int timeLimit);
+    void AddPendingResult();
+
+    Module1 &m_;
+    const Screen &mainWindow_;
+    ScoreTable scores_;
+    std::int16_t filterMode_ = 0;
+    std::int16_t filterTime_ = 0;
+    std::int16_t sortColumn_ = 2;
+};
+
+}  // namespace typetoki

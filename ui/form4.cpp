@@ -1,0 +1,398 @@
+#include "ui/form4.h"
+
+#include "engine/game.h"
+#include "engine/numbers.h"
+#include "engine/textfile.h"
+#include "ui/artwork.h"
+#include "ui/layout.h"
+
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+namespace typetoki {
+
+namespace {
+
+const QString kTextFilter = QStringLiteral("ﾃｷｽﾄﾌｧｲﾙ(*.txt)|*.txt|全てのﾌｧｲﾙ(*.*)|*.*");
+const QString kSoundFilter = QStringLiteral("WAVﾌｧｲﾙ(*.wav)|*.wav|全てのﾌｧｲﾙ(*.*)|*.*");
+const QString kBrowseErrorTitle = QStringLiteral("ひよわ！ひよわァァッ！");
+
+// One slider step is a hundredth of a second.
+constexpr int kSliderMaximum = 50;
+constexpr int kSliderReset = 20;
+
+// The time-limit options of page 1, in the order OK examines them.
+struct TimeOption {
+    int left, top, width, height;
+    const char *caption;
+    std::int16_t seconds;
+};
+// "180秒" is drawn lower than its neighbours; it keeps that height.
+const TimeOption kTimeOptions[] = {
+    {120, 720, 1092, 252, "10秒", 10},      {120, 1080, 1092, 252, "30秒", 30},
+    {1560, 720, 1092, 252, "60秒", 60},     {1560, 1080, 1092, 252, "120秒", 120},
+    {3000, 720, 1200, 180, "180秒", 180},   {3000, 1080, 1092, 252, "1時間", 3600},
+};
+constexpr int kDesignTimeOption = 2;  // "60秒"
+
+// The rows of page 3; the tops of the label, the boxes and the buttons.
+struct SoundRow {
+    int labelLeft, labelTop, labelWidth;
+    const char *caption;
+    int top;
+};
+const SoundRow kSoundRows[] = {
+    {480, 360, 612, "エヤ！", 240},
+    {480, 720, 612, "非苦！", 600},
+    {120, 1200, 972, "やられた声", 1080},
+};
+
+const char *const kTabCaptions[] = {"制限時間", "文章", "音声", "速度", "設定の保存"};
+
+template <class Widget>
+Widget *Place(Widget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(TwipsRect(left, top, width, height));
+    return widget;
+}
+
+QLabel *MakeLabel(const char *text, QWidget *parent, Qt::Alignment align = Qt::AlignLeft)
+{
+    auto *label = new QLabel(QString::fromUtf8(text), parent);
+    label->setAlignment(align | Qt::AlignTop);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton *MakeButton(const char *caption, QWidget *parent)
+{
+    auto *button = new QPushButton(QString::fromUtf8(caption), parent);
+    // Qt would otherwise make a button the default one, and Enter in a text
+    // box would press it.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit *MakeBox(QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return box;
+}
+
+// Single precision as the game state keeps it. A number too large for it
+// would be infinity, which no pause can wait out and the settings file could
+// not read back, so it stops at the largest single.
+float PauseFromText(const QString &text)
+{
+    const double typed = ReadNumber(text);
+    if (std::isnan(typed))
+        return 0;
+    return float(std::clamp(typed, -double(FLT_MAX), double(FLT_MAX)));
+}
+
+}  // namespace
+
+QStringList NameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            const QString trimmed = pattern.trimmed();
+            patterns << (trimmed == u"*.*" ? QStringLiteral("*") : trimmed);
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return filters;
+}
+
+FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The captions carry their patterns already; Qt would add them again.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(NameFilters(filter));
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return {};
+    return {FileDialogAnswer::Chosen, files.first()};
+}
+
+Form4::Form4(Module1 &state, Screen &mainWindow, Sound &sound, QWidget *parent)
+    : QDialog(parent), m_(state), mainWindow_(mainWindow), sound_(sound),
+      openFile_(ShowOpenFileDialog),
+      message_([](QWidget *owner, const QString &title, const QString &text) {
+          QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+          box.exec();
+      })
+{
+    setWindowTitle(QStringLiteral("ゲームの設定ｨｨｨｨ"));
+    setWindowIcon(QIcon(ToolbarPicture(QStringLiteral("settei"))));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setFont(JapaneseFont(9));
+    setFixedSize(Px(5172), Px(3876));
+    buildControls();
+    Form_Load();
+
+    // Every click on the strip counts, also one on the tab already selected
+    // (it arrives before any change of tab, so it sees the old one).
+    connect(TabStrip1, &QTabWidget::tabBarClicked, this, &Form4::TabStrip1_Click);
+    connect(TabStrip1, &QTabWidget::currentChanged, this, &Form4::TabStrip1_Click);
+    // Programmatic moves go through setSliderQuietly, so only the player's
+    // moves arrive here.
+    connect(Slider1[0], &QSlider::valueChanged, this, &Form4::Slider1_Scroll);
+    for (int i = 0; i < 3; ++i) {
+        connect(Command6[i], &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
+        connect(Command5[i], &QPushButton::clicked, this, [this, i] { Command5_Click(i); });
+        connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
+    }
+    connect(Command3, &QPushButton::clicked, this, &Form4::Command3_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
+}
+
+void Form4::buildControls()
+{
+    // The strip's own pages stay empty: the five frames lie over them, so
+    // that switching shows and hides the frames themselves.
+    TabStrip1 = Place(new QTabWidget(this), 120, 240, 4932, 2532);
+    for (const char *caption : kTabCaptions)
+        TabStrip1->addTab(new QWidget, QString::fromUtf8(caption));
+    for (int n = 1; n <= 5; ++n) {
+        Frame1[n] = Place(new QWidget(this), 240, 600, 4692, 2052);
+        Frame1[n]->setVisible(n == 1);
+    }
+
+    // Page 1: time limit.
+    for (int i = 0; i < 6; ++i) {
+        const TimeOption &o = kTimeOptions[i];
+        Option1[i] = Place(new QRadioButton(QString::fromUtf8(o.caption), Frame1[1]), o.left,
+                           o.top, o.width, o.height);
+    }
+    Option1[kDesignTimeOption]->setChecked(true);
+
+    // Page 2: training text.
+    Label9 = Place(MakeLabel("「4.修行モード」で使う文章を設定します．", Frame1[2]), 120, 480,
+                   3612, 252);
+    Text1 = Place(MakeBox(Frame1[2]), 120, 840, 3732, 372);
+    Command3 = Place(MakeButton("参照", Frame1[2]), 3960, 840, 612, 372);
+    Command6[0] = Place(MakeButton("初期状態", Frame1[2]), 1920, 1440, 852, 372);
+
+    // Page 3: sounds, one row per cue.
+    for (int i = 0; i < 3; ++i) {
+        const SoundRow &r = kSoundRows[i];
+        Label3[i] = Place(MakeLabel(r.caption, Frame1[3], Qt::AlignRight), r.labelLeft,
+                          r.labelTop, r.labelWidth, 252);
+        Text2[i] = Place(MakeBox(Frame1[3]), 1200, r.top, 2292, 372);
+        Command5[i] = Place(MakeButton("再生", Frame1[3]), 3480, r.top, 492, 372);
+        Command7[i] = Place(MakeButton("参照", Frame1[3]), 3960, r.top, 612, 372);
+    }
+    Command6[1] = Place(MakeButton("初期状態", Frame1[3]), 1920, 1560, 852, 372);
+
+    // Page 4: training pause.
+    Label6[0] = Place(MakeLabel("文字打ち速度(s)", Frame1[4], Qt::AlignRight), 120, 600, 1452,
+                      252);
+    Text3[0] = Place(MakeBox(Frame1[4]), 1680, 480, 612, 372);
+    Text3[0]->setText(QStringLiteral("0.2"));
+    Slider1[0] = Place(new QSlider(Qt::Horizontal, Frame1[4]), 2280, 600, 2292, 252);
+    Slider1[0]->setRange(0, kSliderMaximum);
+    Slider1[0]->setSingleStep(1);
+    Slider1[0]->setPageStep(5);
+    Label7 = Place(MakeLabel("「4.修行モード」の入力スピードです。ゲームモード4では、入力中カウント"
+                             "ダウンが止まるので、一番しっくりくる値を選んでください。CPUスピードに"
+                             "よって違います。",
+                             Frame1[4]),
+                   360, 960, 4092, 852);
+    Command6[2] = Place(MakeButton("初期状態", Frame1[4]), 2040, 1560, 852, 372);
+
+    // Page 5: a notice only.
+    Label10 = Place(MakeLabel("ごめん、工事中！！", Frame1[5]), 1320, 600, 2052, 252);
+    Label11 = Place(MakeLabel("けど、設定はアプリケーションを終了しても自動的に保存され、次回起動時に"
+                              "自動的に再現されます．",
+                              Frame1[5]),
+                    480, 1080, 3972, 732);
+
+    // Below the strip.
+    Command1 = Place(MakeButton("エヤエヤエヤ", this), 360, 2880, 1332, 372);
+    Command2 = Place(MakeButton("非苦非苦非苦", this), 2640, 2880, 1332, 372);
+    Label1[0] = Place(MakeLabel("OKなら「エヤエヤエヤ」", this), 240, 3360, 1932, 372);
+    Label2 = Place(MakeLabel("ｷｬﾝｾﾙなら「非苦非苦非苦」", this), 2400, 3360, 2292, 372);
+}
+
+void Form4::Form_Load()
+{
+    Text2[0]->setText(m_.heroSoundPath);
+    Text2[1]->setText(m_.rivalSoundPath);
+    Text2[2]->setText(m_.missSoundPath);
+    Text1->setText(m_.trainingTextPath);
+
+    // The game takes a pause of 0 for "never set"; the change stays even if
+    // the dialog is then cancelled.
+    if (m_.sliderValue == 0)
+        m_.sliderValue = 0.01f;
+
+    // A pause outside the slider's range (from the settings file) puts the
+    // slider at its nearest end; the value box still shows the pause itself,
+    // and that is what OK keeps.
+    const double position = RoundHalfEven(double(m_.sliderValue * 100.0f));
+    setSliderQuietly(position > 0 ? int(std::min(position, double(kSliderMaximum))) : 0);
+    Text3[0]->setText(FormatSingle(m_.sliderValue));
+
+    currentPage_ = 1;
+
+    // A limit none of the options offers (90 from the settings file) leaves
+    // "60秒", so OK turns it into 60.
+    for (int i = 0; i < 6; ++i) {
+        if (kTimeOptions[i].seconds == m_.timeLimitSeconds)
+            Option1[i]->setChecked(true);
+    }
+}
+
+void Form4::setSliderQuietly(int position)
+{
+    const QSignalBlocker quiet(Slider1[0]);
+    Slider1[0]->setValue(position);
+}
+
+void Form4::TabStrip1_Click()
+{
+    const int n = TabStrip1->currentIndex() + 1;
+    if (n == currentPage_)
+        return;
+    // Showing first and hiding second would blank the page if both were the
+    // same frame; the test above keeps them apart.
+    Frame1[n]->setVisible(true);
+    Frame1[currentPage_]->setVisible(false);
+    currentPage_ = n;
+}
+
+void Form4::Slider1_Scroll()
+{
+    const int position = Slider1[0]->value();
+    Text3[0]->setText(FormatNumber(position / 100.0));
+    // No pause at all would read as "never set"; the shortest is 0.01.
+    if (position == 0)
+        Text3[0]->setText(QStringLiteral("0.01"));
+}
+
+void Form4::Command6_Click(int index)
+{
+    switch (index) {
+    case 0:
+        Text1->setText(m_.inProgramFolder(QStringLiteral("test.txt")));
+        break;
+    case 1:
+        Text2[0]->setText(m_.inProgramFolder(QStringLiteral("eya.wav")));
+        Text2[1]->setText(m_.inProgramFolder(QStringLiteral("hiku.wav")));
+        Text2[2]->setText(m_.inProgramFolder(QStringLiteral("ahh.wav")));
+        break;
+    case 2:
+        setSliderQuietly(kSliderReset);
+        Text3[0]->setText(FormatNumber(kSliderReset / 100.0));
+        break;
+    default:
+        break;
+    }
+}
+
+void Form4::Command3_Click()
+{
+    const FileDialogAnswer answer = openFile_(this, kTextFilter, rememberedName_);
+    if (answer.outcome == FileDialogAnswer::Chosen && !answer.fileName.isEmpty()) {
+        Text1->setText(answer.fileName);
+        rememberedName_ = answer.fileName;
+        // The same reading a training game does later, so a file that passes
+        // here will also load then.
+        if (ReadTextLines(answer.fileName))
+            return;
+    } else if (answer.outcome != FileDialogAnswer::Failed) {
+        return;  // cancelled
+    }
+    message_(this, kBrowseErrorTitle, kTrainingTextError);
+    rememberedName_.clear();
+    Text1->clear();
+}
+
+void Form4::Command7_Click(int index)
+{
+    // A sound is not tried here; the play button is there for that. A failed
+    // dialog leaves the row as it was.
+    const FileDialogAnswer answer = openFile_(this, kSoundFilter, rememberedName_);
+    if (answer.outcome != FileDialogAnswer::Chosen || answer.fileName.isEmpty())
+        return;
+    Text2[index]->setText(answer.fileName);
+    rememberedName_ = answer.fileName;
+}
+
+void Form4::Command5_Click(int index)
+{
+    // The box as it stands now: the player hears a file before keeping it.
+    sound_.stop();
+    sound_.play(Text2[index]->text());
+}
+
+void Form4::Command1_Click()
+{
+    // Paths are kept as typed; a bad one shows up when it is used.
+    m_.heroSoundPath = Text2[0]->text();
+    m_.rivalSoundPath = Text2[1]->text();
+    m_.missSoundPath = Text2[2]->text();
+    m_.trainingTextPath = Text1->text();
+    // Also a negative pause or one beyond the slider's range: the game waits
+    // for nothing or for as long as asked.
+    m_.sliderValue = PauseFromText(Text3[0]->text());
+    for (int i = 0; i < 6; ++i) {
+        if (Option1[i]->isChecked()) {
+            m_.timeLimitSeconds = kTimeOptions[i].seconds;
+            break;
+        }
+    }
+    mainWindow_.setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+    accept();
+}
+
+void Form4::Command2_Click() { reject(); }
+
+void Form4::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // There is no cancel button for Esc to press.
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Nor a default button: Enter presses only a button that has the
+        // focus, as on Windows.
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
+            button->click();
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+}  // namespace typetoki

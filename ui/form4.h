@@ -1,0 +1,116 @@
+#pragma once
+// The settings dialog: time limit, training text, the three sounds and the
+// training pause. It edits copies in its own fields and hands them to the
+// game state only on OK; the settings file is written by the main window when
+// it closes.
+
+#include "engine/gamestate.h"
+#include "engine/interfaces.h"
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTabWidget;
+
+namespace typetoki {
+
+// What a file-open dialog answered.
+struct FileDialogAnswer {
+    enum Outcome { Chosen, Cancelled, Failed };
+    Outcome outcome = Cancelled;
+    QString fileName;
+};
+
+// Shows a file-open dialog. The filter is a list of caption|pattern pairs
+// separated by '|' ("Text(*.txt)|*.txt|All(*.*)|*.*"); fileName is the name
+// the dialog offers at first (empty: none).
+using OpenFileDialog =
+    std::function<FileDialogAnswer(QWidget *parent, const QString &filter, const QString &fileName)>;
+
+// A message box with an OK button only and no icon.
+using MessageDialog = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
+
+// The caption|pattern filter as Qt's name filters. "*.*" means every file, as
+// it does on Windows, also one without an extension; several patterns of one
+// entry may be separated by ';'.
+QStringList NameFilters(const QString &filter);
+
+// Qt's own file-open dialog. It lets the player name a file that does not
+// exist: the caller decides what a missing file means.
+FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName);
+
+class Form4 : public QDialog {
+    Q_OBJECT
+public:
+    // Fills itself from the game state at once. A pause of exactly 0 becomes
+    // 0.01 in the game state right here, whether or not OK follows.
+    Form4(Module1 &state, Screen &mainWindow, Sound &sound, QWidget *parent = nullptr);
+
+    // Tests put doubles in place of the file dialog and the message box.
+    void setFileDialog(OpenFileDialog dialog) { openFile_ = std::move(dialog); }
+    void setMessageBox(MessageDialog box) { message_ = std::move(box); }
+
+    int currentPage() const { return currentPage_; }
+    // The name the file dialog offers when it opens next.
+    const QString &rememberedFileName() const { return rememberedName_; }
+
+    // Controls, named as the window's design names them; arrays are indexed
+    // as there (Frame1 from 1 to 5, index 0 unused).
+    QTabWidget *TabStrip1 = nullptr;
+    std::array<QWidget *, 6> Frame1{};
+    std::array<QRadioButton *, 6> Option1{};
+    QLabel *Label9 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QPushButton *Command3 = nullptr;
+    std::array<QPushButton *, 3> Command6{};
+    std::array<QLabel *, 3> Label3{};
+    std::array<QLineEdit *, 3> Text2{};
+    std::array<QPushButton *, 3> Command5{};
+    std::array<QPushButton *, 3> Command7{};
+    std::array<QLabel *, 1> Label6{};
+    std::array<QLineEdit *, 1> Text3{};
+    std::array<QSlider *, 1> Slider1{};
+    QLabel *Label7 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    std::array<QLabel *, 1> Label1{};
+    QLabel *Label2 = nullptr;
+
+    // Handlers.
+    void TabStrip1_Click();
+    void Slider1_Scroll();
+    void Command6_Click(int index);
+    void Command3_Click();
+    void Command7_Click(int index);
+    void Command5_Click(int index);
+    void Command1_Click();
+    void Command2_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void setSliderQuietly(int position);
+
+    Module1 &m_;
+    Screen &mainWindow_;
+    Sound &sound_;
+    OpenFileDialog openFile_;
+    MessageDialog message_;
+    QString rememberedName_;
+    int currentPage_ = 1;
+};
+
+}  // namespace typetoki
