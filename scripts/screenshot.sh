@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Plays a few seconds of the game under a virtual X display and saves a
-# screenshot of the main window: scripts/screenshot.sh [build-dir] [out.png]
+# Plays a few seconds of the game under a virtual X display and saves
+# screenshots of the main window, idle (out-idle.png) and during the game: scripts/screenshot.sh [build-dir] [out.png]
 set -euo pipefail
 build=${1:-build}
 out=${2:-docs/screenshot.png}
@@ -33,6 +33,7 @@ done
 xdotool windowmove "$win" 0 0
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$win")"
+import -window root -crop "${WIDTH}x${HEIGHT}+0+0" "${out%.png}-idle.png"
 # START (the SELECT, START and END buttons sit 248 pixels below the client
 # area's top, under the menu bar), then the
 # hero chant as the target line asks for it, with one slip.

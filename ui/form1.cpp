@@ -2,6 +2,8 @@
 
 #include "persistence/settingsfile.h"
 #include "ui/artwork.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
 #include "ui/form5.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
@@ -62,6 +64,11 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     buildMenus();
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
+    // The end of a game leads through the result screen to the board.
+    game_.setEndOfGameHandler([this] {
+        Form2 result(m_, *this, this);
+        result.exec();
+    });
     Form_Load();
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
@@ -332,6 +339,12 @@ void Form1::MenuVersion_Click()
 {
     if (!gameRunning())
         openAbout();
+}
+
+void Form1::openScoreBoard()
+{
+    Form3 board(m_, *this, this);
+    board.exec();
 }
 
 void Form1::openHowToPlay()

@@ -89,7 +89,7 @@ public:
 
     // The secondary windows, each modal and made afresh.
     virtual void openSettingsDialog() {}
-    virtual void openScoreBoard() {}
+    virtual void openScoreBoard();
     virtual void openHowToPlay();
     virtual void openStaff();
     virtual void openAbout();

@@ -28,13 +28,13 @@ constexpr Rgb kOrnamentAmber = MakeRgb(255, 128, 0);
 constexpr int kTopGrade = 31;
 
 // The value boxes of the score board, inside Frame1.
-struct ValueSpec {
+struct Figure {
     int index;  // Text2 and Label2 index
     int labelLeft, labelTop, labelWidth;
     int boxLeft, boxTop;
     const char *caption;
 };
-const ValueSpec kValues[] = {
+const Figure kValues[] = {
     {3, 0, 240, 1092, 1200, 240, "入力文字数"},
     {4, 0, 480, 1092, 1200, 480, "正解文字数"},
     {5, 0, 840, 1092, 1200, 840, "文字正解率"},
@@ -151,7 +151,7 @@ void Form2::buildControls()
     SetContainerColor(Frame1, kRust);
     SetColors(Frame1, kWhite, kNone);
 
-    for (const ValueSpec &v : kValues) {
+    for (const Figure &v : kValues) {
         auto *label = new QLabel(QString::fromUtf8(v.caption), Frame1);
         label->setGeometry(TwipsRect(v.labelLeft, v.labelTop, v.labelWidth, 252));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -205,9 +205,8 @@ void Form2::buildControls()
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setGeometry(TwipsRect(2160, 4800, 1692, 372));
     Command1->setDefault(true);
-    // Keys still arriving from the last moments of play must not close the
-    // screen before it has been read: only the button itself, Enter and the
-    // close box do.
+    // Letters still arriving from the last moments of play land on the
+    // button, where they do nothing, rather than in a box.
     Command1->setFocus();
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -30,7 +30,7 @@ constexpr int kEntryGreen = 0x004000;
 constexpr Rgb kOrnamentGrey = MakeRgb(224, 224, 224);
 
 // The six columns left to right, where each sits and what it shows.
-struct ColumnSpec {
+struct ColumnPlace {
     Form3::Column Form3::*boxes;
     int field;
     int left, width;
@@ -38,7 +38,7 @@ struct ColumnSpec {
 };
 const Qt::Alignment kLeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
 const Qt::Alignment kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
-const ColumnSpec kColumns[] = {
+const ColumnPlace kColumns[] = {
     {&Form3::Text1, kPlayerName, 480, 1812, kLeftAligned},
     {&Form3::Text2, kPoints, 2280, 972, kRightAligned},
     {&Form3::Text5, kCorrectChars, 3240, 972, kRightAligned},
@@ -48,7 +48,7 @@ const ColumnSpec kColumns[] = {
 };
 
 // The header buttons, one per ranked column.
-struct SortSpec {
+struct SortKey {
     QPushButton *Form3::*button;
     const char *caption;
     int field;
@@ -56,28 +56,28 @@ struct SortSpec {
     int highlight;
     int left;
 };
-const SortSpec kSorts[] = {
+const SortKey kSorts[] = {
     {&Form3::Command1, "得点", kPoints, &Form3::Text2, kYellow, 2280},
     {&Form3::Command4, "正解字数", kCorrectChars, &Form3::Text5, kCyan, 3240},
     {&Form3::Command2, "秒速", kCharsPerSecond, &Form3::Text3, kGreen, 4200},
     {&Form3::Command3, "正解率", kAccuracy, &Form3::Text4, kRed, 5160},
 };
 
-const SortSpec &SortOf(int field)
+const SortKey &SortOf(int field)
 {
-    for (const SortSpec &s : kSorts) {
+    for (const SortKey &s : kSorts) {
         if (s.field == field)
             return s;
     }
     return kSorts[0];
 }
 
-struct ModeSpec {
+struct ModeName {
     const char *caption;
     const char *text;
     int color;
 };
-const ModeSpec kModeButtons[] = {
+const ModeName kModeButtons[] = {
     {"Rexa", "Rexa", kRed},
     {"Volg", "ヴォルグ", kMagenta},
     {"対戦", "Rexa vs ヴォルグ", kAmber},
@@ -85,7 +85,7 @@ const ModeSpec kModeButtons[] = {
 };
 // The mode as the board names it on opening, which is not quite how its
 // buttons name it.
-const ModeSpec kOpeningModes[] = {
+const ModeName kOpeningModes[] = {
     {nullptr, "雷堂剛介", kRed},
     {nullptr, "ヴォルグ", kMagenta},
     {nullptr, "雷堂剛介vs ヴォルグ", kAmber},
@@ -202,7 +202,7 @@ void Form3::buildControls()
     // The column headers: two labels and the four sort buttons.
     Label2 = Label(this, QStringLiteral("名前"), TwipsRect(600, 1800, 1332, 252), Qt::AlignCenter);
     Label4 = Label(this, QStringLiteral("日付"), TwipsRect(6600, 1800, 972, 252), Qt::AlignCenter);
-    for (const SortSpec &s : kSorts) {
+    for (const SortKey &s : kSorts) {
         auto *button = new QPushButton(QString::fromUtf8(s.caption), this);
         button->setGeometry(TwipsRect(s.left, 1680, 972, 372));
         const int field = s.field;
@@ -215,7 +215,7 @@ void Form3::buildControls()
         Label3[k] = Label(this, QString::number(k + 1), TwipsRect(120, 2040 + 360 * k, 252, 252),
                           kRightAligned);
     }
-    for (const ColumnSpec &c : kColumns) {
+    for (const ColumnPlace &c : kColumns) {
         Column &column = this->*(c.boxes);
         for (int k = 0; k < kPlaces; ++k)
             column[k] = MakeBox(this, TwipsRect(c.left, 2040 + 360 * k, c.width, 264), c.align);
@@ -275,7 +275,7 @@ void Form3::load()
     // The game's own length, also an hour as 3600秒, unlike the buttons.
     Text8->setText(QString::number(m_.timeLimitSeconds) + u'秒');
     if (m_.gameMode >= 1 && m_.gameMode <= 4) {
-        const ModeSpec &mode = kOpeningModes[m_.gameMode - 1];
+        const ModeName &mode = kOpeningModes[m_.gameMode - 1];
         Text9->setText(QString::fromUtf8(mode.text));
         SetColors(Text9, mode.color, kBlack);
     }
@@ -289,7 +289,7 @@ void Form3::load()
 
 void Form3::ClearBoard()
 {
-    for (const ColumnSpec &c : kColumns) {
+    for (const ColumnPlace &c : kColumns) {
         Column &column = this->*(c.boxes);
         for (int k = 0; k < kPlaces; ++k)
             column[k]->clear();
@@ -301,15 +301,15 @@ void Form3::ShowTopTen(int field, int mode, int timeLimit)
     const std::vector<int> rows = scores_.SelectTopTen(field, mode, timeLimit);
     for (int k = 0; k < int(rows.size()) && k < kPlaces; ++k) {
         const ScoreRecord &record = scores_.row(rows[k]);
-        for (const ColumnSpec &c : kColumns)
+        for (const ColumnPlace &c : kColumns)
             SetText((this->*(c.boxes))[k], record.fields[c.field]);
     }
 }
 
 void Form3::SortButton_Click(int field)
 {
-    const SortSpec &chosen = SortOf(field);
-    for (const SortSpec &s : kSorts) {
+    const SortKey &chosen = SortOf(field);
+    for (const SortKey &s : kSorts) {
         Column &column = this->*(s.boxes);
         const bool highlight = &s == &chosen && Option1->isChecked();
         for (int k = 0; k < kPlaces; ++k)
@@ -343,7 +343,7 @@ void Form3::Command7_Click(int index)
         return;
     }
     filterMode_ = std::int16_t(index + 1);
-    const ModeSpec &mode = kModeButtons[index];
+    const ModeName &mode = kModeButtons[index];
     Text9->setText(QString::fromUtf8(mode.text));
     SetColors(Text9, mode.color, kNone);
     ClearBoard();
@@ -355,7 +355,7 @@ void Form3::Option2_Click()
 {
     if (!Option2->isChecked())
         return;
-    for (const SortSpec &s : kSorts) {
+    for (const SortKey &s : kSorts) {
         for (int k = 0; k < kPlaces; ++k)
             SetColors((this->*(s.boxes))[k], kBlack, kWhite);
     }
@@ -381,7 +381,7 @@ void Form3::AddPendingResult()
     record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
     scores_.append(record);
 
-    for (const ColumnSpec &c : kColumns)
+    for (const ColumnPlace &c : kColumns)
         (this->*(c.boxes))[kEntryRow]->clear();
     m_.scoreBoardFlag = 0;
     // Listed before the save prunes the table, so the new result shows

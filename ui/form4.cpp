@@ -80,8 +80,7 @@ QLabel *MakeLabel(const char *text, QWidget *parent, Qt::Alignment align = Qt::A
 QPushButton *MakeButton(const char *caption, QWidget *parent)
 {
     auto *button = new QPushButton(QString::fromUtf8(caption), parent);
-    // Qt would otherwise make a button the default one, and Enter in a text
-    // box would press it.
+    // No button is the default one, so none may look like it.
     button->setAutoDefault(false);
     return button;
 }
