@@ -40,7 +40,6 @@ struct TimeOption {
     const char *caption;
     std::int16_t seconds;
 };
-// "180秒" is drawn lower than its neighbours; it keeps that height.
 const TimeOption kTimeOptions[] = {
     {120, 720, 1092, 252, "10秒", 10},      {120, 1080, 1092, 252, "30秒", 30},
     {1560, 720, 1092, 252, "60秒", 60},     {1560, 1080, 1092, 252, "120秒", 120},
@@ -83,6 +82,13 @@ QPushButton *MakeButton(const char *caption, QWidget *parent)
     // No button is the default one, so none may look like it.
     button->setAutoDefault(false);
     return button;
+}
+
+// A path longer than its box shows its start, as the player reads it.
+void ShowPath(QLineEdit *box, const QString &path)
+{
+    box->setText(path);
+    box->setCursorPosition(0);
 }
 
 QLineEdit *MakeBox(QWidget *parent)
@@ -189,6 +195,14 @@ void Form4::buildControls()
         const TimeOption &o = kTimeOptions[i];
         Option1[i] = Place(new QRadioButton(QString::fromUtf8(o.caption), Frame1[1]), o.left,
                            o.top, o.width, o.height);
+        // "180秒" is designed lower than its circle; cut off, the circle looks
+        // broken. It grows about its middle, so the caption stays put.
+        QRect place = Option1[i]->geometry();
+        const int missing = Option1[i]->sizeHint().height() - place.height();
+        if (missing > 0) {
+            place.adjust(0, -missing / 2, 0, missing - missing / 2);
+            Option1[i]->setGeometry(place);
+        }
     }
     Option1[kDesignTimeOption]->setChecked(true);
 
@@ -242,10 +256,10 @@ void Form4::buildControls()
 
 void Form4::Form_Load()
 {
-    Text2[0]->setText(m_.heroSoundPath);
-    Text2[1]->setText(m_.rivalSoundPath);
-    Text2[2]->setText(m_.missSoundPath);
-    Text1->setText(m_.trainingTextPath);
+    ShowPath(Text2[0], m_.heroSoundPath);
+    ShowPath(Text2[1], m_.rivalSoundPath);
+    ShowPath(Text2[2], m_.missSoundPath);
+    ShowPath(Text1, m_.trainingTextPath);
 
     // The game takes a pause of 0 for "never set"; the change stays even if
     // the dialog is then cancelled.
@@ -300,12 +314,12 @@ void Form4::Command6_Click(int index)
 {
     switch (index) {
     case 0:
-        Text1->setText(m_.inProgramFolder(QStringLiteral("test.txt")));
+        ShowPath(Text1, m_.inProgramFolder(QStringLiteral("test.txt")));
         break;
     case 1:
-        Text2[0]->setText(m_.inProgramFolder(QStringLiteral("eya.wav")));
-        Text2[1]->setText(m_.inProgramFolder(QStringLiteral("hiku.wav")));
-        Text2[2]->setText(m_.inProgramFolder(QStringLiteral("ahh.wav")));
+        ShowPath(Text2[0], m_.inProgramFolder(QStringLiteral("eya.wav")));
+        ShowPath(Text2[1], m_.inProgramFolder(QStringLiteral("hiku.wav")));
+        ShowPath(Text2[2], m_.inProgramFolder(QStringLiteral("ahh.wav")));
         break;
     case 2:
         setSliderQuietly(kSliderReset);
@@ -320,7 +334,7 @@ void Form4::Command3_Click()
 {
     const FileDialogAnswer answer = openFile_(this, kTextFilter, rememberedName_);
     if (answer.outcome == FileDialogAnswer::Chosen && !answer.fileName.isEmpty()) {
-        Text1->setText(answer.fileName);
+        ShowPath(Text1, answer.fileName);
         rememberedName_ = answer.fileName;
         // The same reading a training game does later, so a file that passes
         // here will also load then.
@@ -341,7 +355,7 @@ void Form4::Command7_Click(int index)
     const FileDialogAnswer answer = openFile_(this, kSoundFilter, rememberedName_);
     if (answer.outcome != FileDialogAnswer::Chosen || answer.fileName.isEmpty())
         return;
-    Text2[index]->setText(answer.fileName);
+    ShowPath(Text2[index], answer.fileName);
     rememberedName_ = answer.fileName;
 }
 

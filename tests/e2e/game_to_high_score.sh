@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# A whole game in a real X server, as a player plays it: a 10-second hero game
+# set through tatak.ini, thirty keys typed into the real window, "終了！", the
+# result screen, a name typed on the board, and the record in tkscore.ini.
+# Usage: game_to_high_score.sh BIN_DIR [SHOT_DIR]. Exit 77 (skipped) where no
+# X server can be started.
+set -euo pipefail
+bin=$1
+shots=${2:-}
+display=:${TYPETOKI_E2E_DISPLAY:-63}
+
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+  echo "SKIPPED: Xvfb or xdotool is not installed" >&2
+  exit 77
+fi
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+folder=$(mktemp -d)
+game=""
+trap 'kill $game $xvfb 2>/dev/null || true; rm -rf "$folder"' EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+if ! xdotool getmouselocation >/dev/null 2>&1; then
+  echo "SKIPPED: no X server could be started on $display" >&2
+  exit 77
+fi
+
+# A program folder of the test's own: the game keeps its files beside itself.
+cp "$bin/typetoki" "$bin"/*.wav "$bin/test.txt" "$folder/"
+{
+  printf '1\r\n10\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$folder/test.txt" \
+    "$folder/eya.wav" "$folder/hiku.wav" "$folder/ahh.wav" "$folder/test.txt"
+  for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
+} > "$folder/tatak.ini"
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+# Waits for a visible window of this name; prints the id of the newest.
+wait_window() {
+  local id=""
+  for _ in $(seq 200); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1) && [ -n "$id" ] && { echo "$id"; return; }
+    sleep 0.05
+  done
+  fail "no window named $1"
+}
+shot() { [ -z "$shots" ] || import -window root "$shots/$1.png"; }
+
+"$folder/typetoki" >/dev/null 2>&1 &
+game=$!
+splash=""
+for _ in $(seq 200); do
+  splash=$(xdotool search --onlyvisible --class typetoki 2>/dev/null | head -n 1) && [ -n "$splash" ] && break
+  sleep 0.05
+done
+[ -n "$splash" ] || fail "the splash did not appear"
+eval "$(xdotool getwindowgeometry --shell "$splash")"
+xdotool mousemove $((X + WIDTH - 14)) $((Y + HEIGHT / 2)) click 1
+
+main=$(wait_window 'タイプ闘記')
+xdotool windowmove "$main" 0 0
+sleep 0.3
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + 260)) $((Y + 282)) click 1   # START
+sleep 3.6                                            # the countdown
+xdotool windowfocus "$main"
+xdotool type --delay 100 "eyaeyaeyaeyaeyaeyaeyaeyaeyaeya"
+
+# "終了！" carries the application title too: it is the second such window.
+box=""
+for _ in $(seq 300); do
+  box=$(xdotool search --onlyvisible --name '^タイプ闘記$' 2>/dev/null | grep -vx "$main" | head -n 1) && [ -n "$box" ] && break
+  sleep 0.05
+done
+[ -n "$box" ] || fail "the game did not announce its end"
+xdotool windowfocus "$box"; sleep 0.2; xdotool key Return
+
+result=$(wait_window '結果発表')
+sleep 0.5; shot result
+xdotool windowfocus "$result"; sleep 0.2; xdotool key Return
+
+board=$(wait_window 'ハイスコア')
+sleep 0.5
+xdotool windowfocus "$board"; sleep 0.2
+xdotool type --delay 50 "e2e"
+shot board
+xdotool key Return
+for _ in $(seq 100); do [ -s "$folder/tkscore.ini" ] && break; sleep 0.05; done
+[ -s "$folder/tkscore.ini" ] || fail "no tkscore.ini was written"
+
+# What the screens showed: 30 hits in 30 keys, each hit worth 2.2 times the
+# accuracy shown at that moment (the first hit: nothing yet shown).
+points=$(awk 'BEGIN { s = 0; for (i = 1; i < 30; i++) s = s + 100 * 2.2 / 100;
+                     printf "%.15g", int(s * 100) / 100 }')
+IFS=, read -r serial name score correct speed accuracy date mode limit < <(tr -d '\r' < "$folder/tkscore.ini")
+expect() { [ "$2" = "$3" ] || fail "$1 is '$2', expected '$3'"; }
+expect serial "$serial" 1
+expect name "$name" e2e
+expect points "$score" "$points"
+expect "correct characters" "$correct" 30
+expect speed "$speed" 3
+expect accuracy "$accuracy" 100
+expect mode "$mode" 1
+expect "time limit" "$limit" 10
+case "$date" in *"  "*) ;; *) fail "the date field '$date' lacks its two blanks";; esac
+[ "$(wc -l < "$folder/tkscore.ini")" -eq 1 ] || fail "more than one record"
+echo "PASSED: $(tr -d '\r' < "$folder/tkscore.ini")"
