@@ -11,6 +11,8 @@ namespace typetoki {
 
 namespace {
 
+constexpr double kLongestWaitSlice = 0.25;
+
 const QString kHeroBlock = QStringLiteral("eyaeyaeyaeyaeyaeyaeyaeya");
 const QString kRivalBlock = QStringLiteral("hikuhikuhikuhikuhikuhiku");
 
@@ -439,10 +441,15 @@ void Game::PlayCue(const QString &path)
 
 bool Game::WaitUntil(double deadline)
 {
+    // A wait inside a game ends with that game: a training pause typed far
+    // beyond the slider's range must not outlive END or the end of time.
+    const bool inPlay = m_.gamePhase == kPlaying;
+    const std::uint64_t serial = gameSerial_;
     for (double now = p_.clock.now(); now < deadline; now = p_.clock.now()) {
-        if (closing_)
+        if (closing_ || (inPlay && !passStillValid(serial)))
             return false;
-        p_.events.processEvents(deadline - now);
+        // In slices, so that a long wait notices the end of its game.
+        p_.events.processEvents(std::min(deadline - now, kLongestWaitSlice));
     }
     return !closing_;
 }

@@ -4,6 +4,7 @@
 #include "ui/artwork.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
+#include "ui/form4.h"
 #include "ui/form5.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
@@ -55,7 +56,7 @@ struct ControlSpec {
 }  // namespace
 
 Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
-    : QMainWindow(parent), m_(state), game_(state, *this, platform)
+    : QMainWindow(parent), m_(state), sound_(platform.sound), game_(state, *this, platform)
 {
     setWindowTitle(kApplicationTitle);
     setFont(JapaneseFont(9));
@@ -339,6 +340,12 @@ void Form1::MenuVersion_Click()
 {
     if (!gameRunning())
         openAbout();
+}
+
+void Form1::openSettingsDialog()
+{
+    Form4 window(m_, *this, sound_, this);
+    window.exec();
 }
 
 void Form1::openScoreBoard()

@@ -88,7 +88,7 @@ public:
     void MenuVersion_Click();
 
     // The secondary windows, each modal and made afresh.
-    virtual void openSettingsDialog() {}
+    virtual void openSettingsDialog();
     virtual void openScoreBoard();
     virtual void openHowToPlay();
     virtual void openStaff();
@@ -107,6 +107,7 @@ private:
     bool gameRunning() const { return m_.gamePhase != kIdle; }
 
     Module1 &m_;
+    Sound &sound_;
     Game game_;
     // The echo boxes keep their CR LF line ends here exactly as the game
     // wrote them; the widget itself only knows line feeds.

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
@@ -131,7 +132,7 @@ FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, cons
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The captions carry their patterns already; Qt would add them again.
+    // The captions name their patterns already; Qt would show them twice.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(NameFilters(filter));
     if (!fileName.isEmpty())
@@ -198,7 +199,10 @@ void Form4::buildControls()
         // "180秒" is designed lower than its circle; cut off, the circle looks
         // broken. It grows about its middle, so the caption stays put.
         QRect place = Option1[i]->geometry();
-        const int missing = Option1[i]->sizeHint().height() - place.height();
+        const int missing =
+            Option1[i]->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr,
+                                             Option1[i])
+            - place.height();
         if (missing > 0) {
             place.adjust(0, -missing / 2, 0, missing - missing / 2);
             Option1[i]->setGeometry(place);

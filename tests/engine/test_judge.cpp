@@ -155,6 +155,20 @@ TEST(Judge, NegativeTrainingPauseWaitsForNothingAndAddsNothing)
     EXPECT_EQ(h.world.now(), before);
 }
 
+TEST(Judge, APauseFarBeyondTheSliderEndsWithTheGame)
+{
+    Harness h;
+    h.state.gameMode = 4;
+    h.state.sliderValue = 1e30f;
+    h.state.gamePhase = kPlaying;
+    h.screen.boxes[Box::Text4] = "ab";
+    const double ended = h.world.now() + 2;
+    h.world.at(ended, [&] { h.game.Command3_Click(); });
+    h.type('a');
+    EXPECT_EQ(h.state.gamePhase, kIdle);
+    EXPECT_LT(h.world.now() - ended, 0.5);
+}
+
 TEST(Nested, AKeyTypedDuringThePauseIsJudgedAtOnce)
 {
     Harness h;

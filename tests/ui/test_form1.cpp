@@ -2,8 +2,10 @@
 // mouse events, with the clock and the waits under the test's control.
 #include "support/fakes.h"
 #include "ui/form1.h"
+#include "ui/layout.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QMenu>
@@ -56,23 +58,76 @@ TEST(Form1, LaysOutTheGameAreaInTwips)
     Window w;
     struct Place {
         QWidget *widget;
-        QRect px;
+        QRect twips;
+        const char *text;
     };
+    const auto &f = w.form;
     const Place places[] = {
-        {w.form.Frame1, {8, 24, 505, 89}},
-        {w.form.Text2[3], {80, 16, 49, 18}},
-        {w.form.Text2[7], {392, 56, 49, 18}},
-        {w.form.Text3, {200, 48, 97, 33}},
-        {w.form.Text5[1], {400, 120, 113, 177}},
-        {w.form.Label4, {184, 120, 145, 65}},
-        {w.form.Command2, {216, 248, 89, 25}},
-        {w.form.Text4, {8, 304, 505, 25}},
-        {w.form.Text1, {8, 336, 505, 25}},
+        {f.Frame1, {120, 360, 7572, 1332}, "スコアボード"},
+        {f.Label2[3], {0, 240, 1092, 252}, "入力文字数"},
+        {f.Label2[4], {0, 480, 1092, 252}, "正解文字数"},
+        {f.Label2[5], {0, 840, 1092, 252}, "文字正解率"},
+        {f.Label2[6], {4440, 240, 1332, 252}, "秒速[文字/秒]"},
+        {f.Label2[7], {4440, 840, 1332, 252}, "瞬間最大秒速"},
+        {f.Text2[3], {1200, 240, 732, 264}, ""},
+        {f.Text2[4], {1200, 480, 732, 264}, ""},
+        {f.Text2[5], {1200, 840, 732, 264}, ""},
+        {f.Text2[6], {5880, 240, 732, 264}, ""},
+        {f.Text2[7], {5880, 840, 732, 264}, ""},
+        {f.Label3, {3360, 240, 732, 372}, "得点"},
+        {f.Text3, {3000, 720, 1452, 492}, "0"},
+        {f.Text5[0], {120, 1800, 1692, 2652}, ""},
+        {f.Text5[1], {6000, 1800, 1692, 2652}, ""},
+        {f.Label4, {2760, 1800, 2172, 972}, ""},
+        {f.Command5, {1920, 3720, 1212, 372}, "SELECT"},
+        {f.Command2, {3240, 3720, 1332, 372}, "START"},
+        {f.Command3, {4680, 3720, 1212, 372}, "END"},
+        {f.Label1, {1920, 4200, 3972, 252}, "雷堂剛介　+　ブロンズガード"},
+        {f.Text4, {120, 4560, 7572, 372}, ""},
+        {f.Text1, {120, 5040, 7572, 372}, ""},
+        {f.Command1, {8160, 480, 612, 900}, "決定(&E)"},
+        {f.Command4, {3240, 5880, 1212, 372}, "ストップ"},
+        {f.Label6[0], {0, 360, 3972, 5412}, nullptr},
+        {f.Label6[1], {3840, 360, 4092, 5412}, nullptr},
     };
     for (const Place &p : places) {
-        SCOPED_TRACE(p.widget->metaObject()->className());
-        EXPECT_EQ(p.widget->geometry(), p.px);
+        SCOPED_TRACE(p.text ? p.text : "ornament");
+        const QRect &t = p.twips;
+        EXPECT_EQ(p.widget->geometry(), TwipsRect(t.x(), t.y(), t.width(), t.height()));
+        if (!p.text)
+            continue;
+        QString shown;
+        if (auto *label = qobject_cast<QLabel *>(p.widget))
+            shown = label->text();
+        else if (auto *box = qobject_cast<QLineEdit *>(p.widget))
+            shown = box->text();
+        else if (auto *button = qobject_cast<QPushButton *>(p.widget))
+            shown = button->text();
+        else if (auto *frame = qobject_cast<QGroupBox *>(p.widget))
+            shown = frame->title();
+        EXPECT_EQ(shown, QString::fromUtf8(p.text));
     }
+    struct Look {
+        QWidget *widget;
+        QPalette::ColorRole role;
+        QColor color;
+    };
+    const Look looks[] = {
+        {f.Text2[3], QPalette::Text, QColor(255, 255, 0)},
+        {f.Text2[3], QPalette::Base, Qt::black},
+        {f.Text3, QPalette::Text, QColor(255, 255, 0)},
+        {f.Text4, QPalette::Base, QColor(192, 192, 192)},
+        {f.Label1, QPalette::WindowText, QColor(255, 0, 0)},
+        {f.Label1, QPalette::Window, Qt::black},
+        {f.Label6[0], QPalette::WindowText, QColor(0, 128, 0)},
+        {f.Frame1, QPalette::Window, QColor(0, 64, 0)},
+        {f.centralWidget(), QPalette::Window, QColor(0, 64, 0)},
+    };
+    for (const Look &l : looks)
+        EXPECT_EQ(l.widget->palette().color(l.role), l.color) << l.widget->metaObject()->className();
+    EXPECT_DOUBLE_EQ(f.Label4->font().pointSizeF(), 48);
+    EXPECT_DOUBLE_EQ(f.Text3->font().pointSizeF(), 16.2);
+    EXPECT_EQ(f.Text1->font().families().value(0), "ＭＳ Ｐゴシック");
     EXPECT_EQ(w.form.client->size(), QSize(526, 385));
     EXPECT_EQ(w.form.windowTitle(), "タイプ闘記");
     EXPECT_EQ(w.form.Label6[0]->text().size(), 800);
@@ -282,4 +337,39 @@ TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
     EXPECT_FALSE(w.form.isVisible());
     ASSERT_EQ(w.form.messages.size(), 1);
     EXPECT_TRUE(w.form.messages[0].startsWith("設定を保存できませんでした。"));
+}
+
+TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
+{
+    Module1 state;
+    TempProgramFolder folder(state);
+    FakeWorld world;
+    Form1 form(state, {world, world, world, world});
+    form.Timer1->stop();
+    form.show();
+    struct Opening {
+        QAction *item;
+        const char *caption;
+    };
+    const Opening openings[] = {
+        {form.MenuSettei, "ゲームの設定ｨｨｨｨ"}, {form.MenuScore, "ハイスコア"},
+        {form.MenuAsobikata, "遊び方"},       {form.staff, "スタッフ"},
+        {form.MenuVersion, "タイプ闘記のﾊﾞｰｼﾞｮﾝ情報"},
+    };
+    for (const Opening &o : openings) {
+        SCOPED_TRACE(o.caption);
+        QString seen;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *window = QApplication::activeModalWidget()) {
+                seen = window->windowTitle();
+                modal = window->isModal();
+                window->close();
+            }
+        });
+        o.item->trigger();  // returns only once the window has closed
+        EXPECT_EQ(seen, QString::fromUtf8(o.caption));
+        EXPECT_TRUE(modal);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
 }
