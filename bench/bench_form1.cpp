@@ -4,6 +4,7 @@
 // the pause after a hit costs nothing and only work is timed.
 //
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
+#include "percentiles.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 
@@ -15,25 +16,15 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <ctime>
-#include <string>
 #include <vector>
 
 using namespace typetoki;
+using namespace typetoki::bench;
 using namespace typetoki::testing;
 
 namespace {
-
-double Percentile(const std::vector<double> &sorted, double p)
-{
-    if (sorted.empty())
-        return 0;
-    const auto rank = std::size_t(std::ceil(p / 100.0 * double(sorted.size())));
-    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
-}
 
 // This thread's processor time: unlike the wall clock it does not count the
 // moments another program had the core, which on a busy machine swell the
@@ -43,15 +34,6 @@ double ThreadCpuMicros()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) * 1e-3;
-}
-
-void ReportPercentiles(benchmark::State &state, const char *prefix, std::vector<double> &micros)
-{
-    std::sort(micros.begin(), micros.end());
-    const std::string p(prefix);
-    state.counters[p + "p50_us"] = Percentile(micros, 50);
-    state.counters[p + "p99_us"] = Percentile(micros, 99);
-    state.counters[p + "max_us"] = micros.empty() ? 0 : micros.back();
 }
 
 class BenchForm1 final : public Form1 {

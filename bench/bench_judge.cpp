@@ -7,36 +7,19 @@
 // either one-minute games (480 keys at eight a second, then a new game, so
 // every key falls near the start of a fresh line where real games are
 // played) or the whole line typed through once.
+#include "percentiles.h"
 #include "support/fakes.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <vector>
 
 using namespace typetoki;
+using namespace typetoki::bench;
 using namespace typetoki::testing;
 
 namespace {
-
-// Nearest-rank percentile of samples already sorted.
-double Percentile(const std::vector<double> &sorted, double p)
-{
-    if (sorted.empty())
-        return 0;
-    const auto rank = std::size_t(std::ceil(p / 100.0 * double(sorted.size())));
-    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
-}
-
-void Report(benchmark::State &state, std::vector<double> &micros)
-{
-    std::sort(micros.begin(), micros.end());
-    state.counters["p50_us"] = Percentile(micros, 50);
-    state.counters["p99_us"] = Percentile(micros, 99);
-    state.counters["max_us"] = micros.empty() ? 0 : micros.back();
-}
 
 void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame)
 {
@@ -76,7 +59,7 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame)
         return;
     }
     state.counters["line_letters"] = double(lineLetters);
-    Report(state, micros);
+    ReportPercentiles(state, "", micros);
 }
 
 constexpr int kHero = 1;

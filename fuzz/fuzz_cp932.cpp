@@ -3,6 +3,7 @@
 // back as the same lines.
 
 #include "engine/textfile.h"
+#include "fuzz/check.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,17 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
 using namespace typetoki;
+using namespace typetoki::fuzz;
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 qsizetype LineEnds(const QString &text)
 {

@@ -3,6 +3,7 @@
 // written forms.
 
 #include "engine/numbers.h"
+#include "fuzz/check.h"
 
 #include <QString>
 
@@ -10,19 +11,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 using namespace typetoki;
+using namespace typetoki::fuzz;
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void Exercise(const QString &text)
 {

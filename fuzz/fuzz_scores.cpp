@@ -6,6 +6,7 @@
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
+#include "fuzz/check.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,20 +15,14 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <set>
 #include <utility>
 #include <vector>
 
 using namespace typetoki;
+using namespace typetoki::fuzz;
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 double Value(const ScoreTable &table, int r, int field)
 {

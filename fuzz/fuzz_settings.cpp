@@ -5,6 +5,7 @@
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
+#include "fuzz/check.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,18 +14,12 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
 
 using namespace typetoki;
+using namespace typetoki::fuzz;
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 bool SameSettings(const Module1 &a, const Module1 &b)
 {

@@ -32,10 +32,8 @@ namespace typetoki {
 
 namespace {
 
+// Short, so that a row of the game area's table fits on one line.
 constexpr int kNone = kNoColor;
-constexpr int kBlack = 0x000000;
-constexpr int kWhite = 0xFFFFFF;
-constexpr int kYellow = 0xFFFF00;
 constexpr int kGrey = 0xC0C0C0;
 constexpr Rgb kOrnamentGreen = 0x008000;
 constexpr int kShownTargetLength = 256;
@@ -43,7 +41,7 @@ constexpr int kShownTargetLength = 256;
 // The game area as designed: place in twips within the client area (or
 // within Frame1), colours and fonts.
 enum class Kind { Label, Box, Echo, Button };
-struct ControlSpec {
+struct ControlDesign {
     Kind kind;
     bool inFrame;
     int left, top, width, height;
@@ -93,20 +91,15 @@ void Form1::buildGameArea()
     setCentralWidget(central);
 
     // Ornaments first, so that every other control lies on top of them.
-    Label6[1] = ChantOrnament(client, QStringLiteral("非苦"), 344, kOrnamentGreen,
-                              TwipsRect(3840, 360, 4092, 5412));
-    Label6[0] = ChantOrnament(client, QStringLiteral("エヤ"), 400, kOrnamentGreen,
-                              TwipsRect(0, 360, 3972, 5412));
+    Label6[1] = RivalChant(client, kOrnamentGreen, TwipsRect(3840, 360, 4092, 5412));
+    Label6[0] = HeroChant(client, kOrnamentGreen, TwipsRect(0, 360, 3972, 5412));
 
-    Frame1 = new QGroupBox(QStringLiteral("スコアボード"), client);
-    Frame1->setGeometry(TwipsRect(120, 360, 7572, 1332));
-    SetContainerColor(Frame1, kGreenBackground);
-    SetColors(Frame1, kWhite, kNone);
+    Frame1 = ScoreBoardFrame(client, TwipsRect(120, 360, 7572, 1332), kGreenBackground);
 
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     const Qt::Alignment centre = Qt::AlignCenter;
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-    const ControlSpec specs[] = {
+    const ControlDesign specs[] = {
         /* 0 Label2(3) */ {Kind::Label, true, 0, 240, 1092, 252, "入力文字数", kWhite, kNone, right, 0},
         /* 1 Label2(4) */ {Kind::Label, true, 0, 480, 1092, 252, "正解文字数", kWhite, kNone, right, 0},
         /* 2 Label2(5) */ {Kind::Label, true, 0, 840, 1092, 252, "文字正解率", kWhite, kNone, right, 0},
@@ -121,11 +114,11 @@ void Form1::buildGameArea()
         /* 11 Text3 */ {Kind::Box, true, 3000, 720, 1452, 492, "0", kYellow, kBlack, right, 16.2},
         /* 12 Text5(0) */ {Kind::Echo, false, 120, 1800, 1692, 2652, "", kNone, kNone, left, 12},
         /* 13 Text5(1) */ {Kind::Echo, false, 6000, 1800, 1692, 2652, "", kNone, kNone, left, 12},
-        /* 14 Label4 */ {Kind::Label, false, 2760, 1800, 2172, 972, "", 0xFF0000, kNone, centre, 48},
+        /* 14 Label4 */ {Kind::Label, false, 2760, 1800, 2172, 972, "", kRed, kNone, centre, 48},
         /* 15 Command5 */ {Kind::Button, false, 1920, 3720, 1212, 372, "SELECT", kNone, kNone, centre, 0},
         /* 16 Command2 */ {Kind::Button, false, 3240, 3720, 1332, 372, "START", kNone, kNone, centre, 0},
         /* 17 Command3 */ {Kind::Button, false, 4680, 3720, 1212, 372, "END", kNone, kNone, centre, 0},
-        /* 18 Label1 */ {Kind::Label, false, 1920, 4200, 3972, 252, "", 0xFF0000, kBlack, centre, 0},
+        /* 18 Label1 */ {Kind::Label, false, 1920, 4200, 3972, 252, "", kRed, kBlack, centre, 0},
         /* 19 Text4 */ {Kind::Box, false, 120, 4560, 7572, 372, "", kBlack, kGrey, left, 12},
         /* 20 Text1 */ {Kind::Box, false, 120, 5040, 7572, 372, "", kBlack, kWhite, left, 12},
         /* 21 Command1 */ {Kind::Button, false, 8160, 480, 612, 900, "決定(&E)", kNone, kNone, centre, 0},
@@ -134,7 +127,7 @@ void Form1::buildGameArea()
 
     QWidget *made[std::size(specs)] = {};
     for (std::size_t i = 0; i < std::size(specs); ++i) {
-        const ControlSpec &s = specs[i];
+        const ControlDesign &s = specs[i];
         QWidget *parent = s.inFrame ? static_cast<QWidget *>(Frame1) : client;
         const QString text = QString::fromUtf8(s.text);
         QWidget *w = nullptr;

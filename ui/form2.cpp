@@ -16,12 +16,6 @@ namespace typetoki {
 
 namespace {
 
-constexpr int kNone = kNoColor;
-constexpr int kBlack = 0x000000;
-constexpr int kWhite = 0xFFFFFF;
-constexpr int kYellow = 0xFFFF00;
-constexpr int kGreen = 0x00FF00;
-constexpr int kCyan = 0x00FFFF;
 constexpr Rgb kRust = MakeRgb(192, 64, 0);
 constexpr Rgb kOrnamentAmber = MakeRgb(255, 128, 0);
 
@@ -127,10 +121,7 @@ const RankRow &RankRowFor(int rankIndex)
 Form2::Form2(Module1 &state, const Screen &mainWindow, QWidget *parent)
     : QDialog(parent), m_(state), mainWindow_(mainWindow)
 {
-    setWindowTitle(QStringLiteral("結果発表"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    setFont(JapaneseFont(9));
+    SetUpSizableDialog(this, QStringLiteral("結果発表"));
     SetContainerColor(this, kRust);
     resize(Px(6204), Px(5496));
     buildControls();
@@ -139,23 +130,18 @@ Form2::Form2(Module1 &state, const Screen &mainWindow, QWidget *parent)
 
 void Form2::buildControls()
 {
-    Label6[1] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentAmber,
-                              TwipsRect(3000, 0, 4092, 5532));
-    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentAmber,
-                              TwipsRect(0, 0, 3012, 5532));
+    Label6[1] = RivalChant(this, kOrnamentAmber, TwipsRect(3000, 0, 4092, 5532));
+    Label6[0] = HeroChant(this, kOrnamentAmber, TwipsRect(0, 0, 3012, 5532));
 
     // The frame shows the window's colour through, so the board's labels sit
     // on rust like the rest.
-    Frame1 = new QGroupBox(QStringLiteral("スコアボード"), this);
-    Frame1->setGeometry(TwipsRect(120, 120, 6012, 1332));
-    SetContainerColor(Frame1, kRust);
-    SetColors(Frame1, kWhite, kNone);
+    Frame1 = ScoreBoardFrame(this, TwipsRect(120, 120, 6012, 1332), kRust);
 
     for (const Figure &v : kValues) {
         auto *label = new QLabel(QString::fromUtf8(v.caption), Frame1);
         label->setGeometry(TwipsRect(v.labelLeft, v.labelTop, v.labelWidth, 252));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        SetColors(label, kWhite, kNone);
+        SetColors(label, kWhite, kNoColor);
         Label2[v.index] = label;
         Text2[v.index] = ValueBox(Frame1, TwipsRect(v.boxLeft, v.boxTop, 732, 264));
     }
@@ -163,7 +149,7 @@ void Form2::buildControls()
     Label3->setGeometry(TwipsRect(2400, 240, 732, 372));
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label3->setFont(JapaneseFont(16.2));
-    SetColors(Label3, kWhite, kNone);
+    SetColors(Label3, kWhite, kNoColor);
     Text3 = ValueBox(Frame1, TwipsRect(2160, 720, 1452, 492));
     Text3->setFont(JapaneseFont(16.2));
     Text3->setText(QStringLiteral("0"));
@@ -193,7 +179,7 @@ void Form2::buildControls()
     Label1->setGeometry(TwipsRect(1560, 3120, 2772, 372));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFont(JapaneseFont(16.2));
-    SetColors(Label1, kCyan, kNone);
+    SetColors(Label1, kCyan, kNoColor);
 
     Text6 = new QPlainTextEdit(this);
     Text6->setGeometry(TwipsRect(120, 3480, 6012, 1212));

@@ -17,14 +17,6 @@ namespace typetoki {
 
 namespace {
 
-constexpr int kNone = kNoColor;
-constexpr int kBlack = 0x000000;
-constexpr int kWhite = 0xFFFFFF;
-constexpr int kRed = 0xFF0000;
-constexpr int kGreen = 0x00FF00;
-constexpr int kYellow = 0xFFFF00;
-constexpr int kCyan = 0x00FFFF;
-constexpr int kMagenta = 0xFF00FF;
 constexpr int kAmber = 0xFF8000;
 constexpr int kEntryGreen = 0x004000;
 constexpr Rgb kOrnamentGrey = MakeRgb(224, 224, 224);
@@ -145,10 +137,7 @@ QString TimeButtonText(int seconds)
 Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
     : QDialog(parent), m_(state), mainWindow_(mainWindow)
 {
-    setWindowTitle(QStringLiteral("ハイスコア"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    setFont(JapaneseFont(9));
+    SetUpSizableDialog(this, QStringLiteral("ハイスコア"));
     resize(Px(8148), Px(6672));
     buildControls();
     load();
@@ -156,10 +145,8 @@ Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
 
 void Form3::buildControls()
 {
-    Label6[2] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentGrey,
-                              TwipsRect(3840, 0, 4332, 8172));
-    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentGrey,
-                              TwipsRect(0, 0, 3972, 8052));
+    Label6[2] = RivalChant(this, kOrnamentGrey, TwipsRect(3840, 0, 4332, 8172));
+    Label6[0] = HeroChant(this, kOrnamentGrey, TwipsRect(0, 0, 3972, 8052));
 
     Label1 = Label(this, QStringLiteral(u"ハイスコアァァァァ\u3000\u3000\uFF5Eこの点数こそ正義だぁぁぁぁ"),
                    TwipsRect(240, 120, 6372, 252), kLeftAligned);
@@ -316,7 +303,7 @@ void Form3::SortButton_Click(int field)
             SetColors(column[k], highlight ? s.highlight : kBlack, highlight ? kBlack : kWhite);
     }
     Text7->setText(QString::fromUtf8(chosen.caption));
-    SetColors(Text7, chosen.highlight, kNone);
+    SetColors(Text7, chosen.highlight, kNoColor);
     sortColumn_ = std::int16_t(chosen.field);
     ClearBoard();
     if (scores_.scoreCount() > 0)
@@ -345,7 +332,7 @@ void Form3::Command7_Click(int index)
     filterMode_ = std::int16_t(index + 1);
     const ModeName &mode = kModeButtons[index];
     Text9->setText(QString::fromUtf8(mode.text));
-    SetColors(Text9, mode.color, kNone);
+    SetColors(Text9, mode.color, kNoColor);
     ClearBoard();
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, filterMode_, filterTime_);

@@ -12,51 +12,38 @@ namespace {
 
 constexpr Rgb kDarkBlue = 0x000040;
 constexpr Rgb kOrnamentTeal = 0x004040;
-constexpr int kPaleGreen = 0xC0FFC0;
-constexpr int kPaleYellow = 0xFFFFC0;
 
-struct LabelSpec {
+struct PlacedLabel {
     QLabel *Form5::*single;
     std::array<QLabel *, 2> Form5::*array;
     int index;
-    int left, top, width, height;
-    const char *text;
-    int foreground;
-    Qt::Alignment align;
-    double points;  // 0: the window's default font
+    LabelDesign design;
 };
-
-const Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
 
 // Front to back: a later label lies behind the earlier ones. Nobody is
 // named as the originator of the idea; the game takes it from elsewhere.
-const LabelSpec kLabels[] = {
-    {&Form5::Label5, nullptr, 0, 3960, 2640, 2052, 252, kCopyrightLine, 0x800000,
-     Qt::AlignHCenter | Qt::AlignTop, 0},
-    {nullptr, &Form5::Label2, 1, 3240, 3840, 2532, 612, "typetoki", kPaleGreen, kLeft, 25.8},
-    {nullptr, &Form5::Label1, 1, 3600, 3240, 1692, 492, "企画/製作", kPaleGreen, kLeft, 16.2},
-    {nullptr, &Form5::Label2, 0, 720, 3840, 2052, 612, "", kPaleYellow, kLeft, 25.8},
-    {nullptr, &Form5::Label1, 0, 1080, 3240, 972, 492, "原案", kPaleYellow, kLeft, 16.2},
+const PlacedLabel kLabels[] = {
+    {&Form5::Label5, nullptr, 0,
+     {3960, 2640, 2052, 252, kCopyrightLine, 0x800000, Qt::AlignHCenter | Qt::AlignTop, 0}},
+    {nullptr, &Form5::Label2, 1, {3240, 3840, 2532, 612, "typetoki", kPaleGreen, kTopLeft, 25.8}},
+    {nullptr, &Form5::Label1, 1, {3600, 3240, 1692, 492, "企画/製作", kPaleGreen, kTopLeft, 16.2}},
+    {nullptr, &Form5::Label2, 0, {720, 3840, 2052, 612, "", kPaleYellow, kTopLeft, 25.8}},
+    {nullptr, &Form5::Label1, 0, {1080, 3240, 972, 492, "原案", kPaleYellow, kTopLeft, 16.2}},
 };
 
 }  // namespace
 
 Form5::Form5(QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("スタッフ"));
+    SetUpSizableDialog(this, QStringLiteral("スタッフ"));
     setWindowIcon(StaffIcon());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    setFont(JapaneseFont(9));
     SetContainerColor(this, kDarkBlue);
     resize(Px(6240), Px(4488));
 
     // The hero chant starts left of the window's edge, so its rows look cut
     // off by the frame rather than starting neatly.
-    Label6[1] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentTeal,
-                              TwipsRect(2880, 0, 4092, 5412));
-    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentTeal,
-                              TwipsRect(-840, 0, 3972, 5412));
+    Label6[1] = RivalChant(this, kOrnamentTeal, TwipsRect(2880, 0, 4092, 5412));
+    Label6[0] = HeroChant(this, kOrnamentTeal, TwipsRect(-840, 0, 3972, 5412));
 
     // The picture's design box is its own size on the screen it was drawn
     // for; the landscape is painted finer and scaled into that box.
@@ -67,13 +54,7 @@ Form5::Form5(QWidget *parent) : QDialog(parent)
     Image1->installEventFilter(this);
 
     for (auto s = std::rbegin(kLabels); s != std::rend(kLabels); ++s) {
-        auto *label = new QLabel(QString::fromUtf8(s->text), this);
-        label->setGeometry(TwipsRect(s->left, s->top, s->width, s->height));
-        label->setAlignment(s->align);
-        label->setWordWrap(true);
-        if (s->points > 0)
-            label->setFont(JapaneseFont(s->points));
-        SetColors(label, s->foreground, kNoColor);
+        QLabel *label = DesignedLabel(this, s->design);
         if (s->single)
             this->*(s->single) = label;
         else

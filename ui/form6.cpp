@@ -9,22 +9,18 @@ namespace typetoki {
 
 namespace {
 
-constexpr Rgb kBlack = 0x000000;
 constexpr Rgb kOrnamentGrey = 0x404040;
 
-struct LabelSpec {
+struct PlacedLabel {
     QLabel *Form6::*member;
-    int left, top, width, height;
-    const char *text;
-    int foreground;
-    Qt::Alignment align;
-    double points;  // 0: the window's default font
+    LabelDesign design;
 };
 
 // Front to back: a later label lies behind the earlier ones.
-const LabelSpec kLabels[] = {
-    {&Form6::Label5, 3480, 5400, 2052, 252, kCopyrightLine, 0xFFFFC0, Qt::AlignHCenter | Qt::AlignTop, 0},
-    {&Form6::Label1, 360, 720, 8412, 4452, "Label1", 0xFF00FF, Qt::AlignLeft | Qt::AlignTop, 12},
+const PlacedLabel kLabels[] = {
+    {&Form6::Label5,
+     {3480, 5400, 2052, 252, kCopyrightLine, kPaleYellow, Qt::AlignHCenter | Qt::AlignTop, 0}},
+    {&Form6::Label1, {360, 720, 8412, 4452, "Label1", kMagenta, kTopLeft, 12}},
 };
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -49,32 +45,19 @@ QString HowToPlayText()
 
 Form6::Form6(QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("遊び方"));
+    SetUpSizableDialog(this, QStringLiteral("遊び方"));
     setWindowIcon(HowToPlayIcon());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    setFont(JapaneseFont(9));
     SetContainerColor(this, kBlack);
     // Nothing is rearranged when the window is resized; the design size is
     // only where it starts.
     resize(Px(8556), Px(5712));
 
-    Label6[1] = ChantOrnament(this, QStringLiteral("非苦"), 344, kOrnamentGrey,
-                              TwipsRect(4560, 0, 4812, 6972));
-    Label6[0] = ChantOrnament(this, QStringLiteral("エヤ"), 400, kOrnamentGrey,
-                              TwipsRect(0, 0, 4692, 6972));
+    Label6[1] = RivalChant(this, kOrnamentGrey, TwipsRect(4560, 0, 4812, 6972));
+    Label6[0] = HeroChant(this, kOrnamentGrey, TwipsRect(0, 0, 4692, 6972));
 
     // Built from the back, so each label is raised above the one behind it.
-    for (auto s = std::rbegin(kLabels); s != std::rend(kLabels); ++s) {
-        auto *label = new QLabel(QString::fromUtf8(s->text), this);
-        label->setGeometry(TwipsRect(s->left, s->top, s->width, s->height));
-        label->setAlignment(s->align);
-        label->setWordWrap(true);
-        if (s->points > 0)
-            label->setFont(JapaneseFont(s->points));
-        SetColors(label, s->foreground, kNoColor);
-        this->*(s->member) = label;
-    }
+    for (auto s = std::rbegin(kLabels); s != std::rend(kLabels); ++s)
+        this->*(s->member) = DesignedLabel(this, s->design);
 
     Label1->setText(HowToPlayText());
 }

@@ -15,67 +15,61 @@ namespace typetoki {
 namespace {
 
 constexpr Rgb kDarkGreen = 0x004000;
-constexpr int kPaleGreen = 0xC0FFC0;
-constexpr int kPaleYellow = 0xFFFFC0;
 
-struct LabelSpec {
+struct PlacedLabel {
     QLabel *frmAbout::*member;
-    int left, top, width, height;
-    const char *text;
-    int foreground;
-    Qt::Alignment align;
-    double points;  // 0: the window's default font
+    LabelDesign design;
 };
 
-const Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
-
-const LabelSpec kLabels[] = {
-    {&frmAbout::lblTitle, 1200, 240, 3888, 480, "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", kPaleGreen, kLeft, 16.2},
-    {&frmAbout::lblVersion, 3360, 720, 1716, 228, "ﾊﾞｰｼﾞｮﾝ", 0xFFC080, kLeft, 12},
-    {&frmAbout::lblDescription, 1920, 960, 4092, 336, "漫画史上に残る永遠の名勝負を再現しました。",
-     kPaleYellow, kLeft, 0},
-    {&frmAbout::Label2, 120, 1200, 1812, 576,
-     "注意！このソフトは、きっと著作権に違反してないんじゃないかなあ。。。", 0xFF0000, kLeft, 0},
-    {&frmAbout::Label3, 2640, 1680, 2652, 252, kCreditLine, kPaleYellow,
-     Qt::AlignRight | Qt::AlignTop, 0},
-    {&frmAbout::lblDisclaimer, 252, 2640, 3876, 708,
-     "警告:これは、まだ、テストバージョンです。よって、作者の許可なく再配布しないで下さい。"
-     "動作報告、ご意見等は、下記のアドレスまで。",
-     0xFFC0C0, kLeft, 0},
-    {&frmAbout::Label1, 1320, 3600, 2652, 252, kCopyrightLine, kPaleYellow,
-     Qt::AlignHCenter | Qt::AlignTop, 0},
+const PlacedLabel kLabels[] = {
+    {&frmAbout::lblTitle, {1200, 240, 3888, 480, "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", kPaleGreen, kTopLeft, 16.2}},
+    {&frmAbout::lblVersion, {3360, 720, 1716, 228, "ﾊﾞｰｼﾞｮﾝ", 0xFFC080, kTopLeft, 12}},
+    {&frmAbout::lblDescription,
+     {1920, 960, 4092, 336, "漫画史上に残る永遠の名勝負を再現しました。", kPaleYellow, kTopLeft, 0}},
+    {&frmAbout::Label2,
+     {120, 1200, 1812, 576, "注意！このソフトは、きっと著作権に違反してないんじゃないかなあ。。。", kRed,
+      kTopLeft, 0}},
+    {&frmAbout::Label3,
+     {2640, 1680, 2652, 252, kCreditLine, kPaleYellow, Qt::AlignRight | Qt::AlignTop, 0}},
+    {&frmAbout::lblDisclaimer,
+     {252, 2640, 3876, 708,
+      "警告:これは、まだ、テストバージョンです。よって、作者の許可なく再配布しないで下さい。"
+      "動作報告、ご意見等は、下記のアドレスまで。",
+      0xFFC0C0, kTopLeft, 0}},
+    {&frmAbout::Label1,
+     {1320, 3600, 2652, 252, kCopyrightLine, kPaleYellow, Qt::AlignHCenter | Qt::AlignTop, 0}},
 };
 
 // The contact boxes: this project has no web pages or mail address of its
 // own to give, so they stay empty.
-struct BoxSpec {
+struct BoxDesign {
     int index;
     int left, top, width, height;
 };
-const BoxSpec kBoxes[] = {
+const BoxDesign kBoxes[] = {
     {1, 240, 1920, 5532, 264},  // first web page
     {2, 240, 2160, 5532, 264},  // second web page
     {0, 360, 3240, 3372, 264},  // e-mail
 };
 
-struct ButtonSpec {
+struct ButtonDesign {
     QPushButton *frmAbout::*member;
     int left, top, width, height;
     const char *text;
 };
-const ButtonSpec kButtons[] = {
+const ButtonDesign kButtons[] = {
     {&frmAbout::cmdOK, 4245, 2760, 1380, 345, "OK"},
     {&frmAbout::cmdSysInfo, 4260, 3240, 1380, 345, "ｼｽﾃﾑ情報(&S)..."},
 };
 
 // The separator: a grey line with a white one just under it, so it looks
 // cut into the surface.
-struct LineSpec {
+struct LineDesign {
     int x1, x2, y;  // twips
     int width;      // pixels
     Rgb color;
 };
-const LineSpec kLines[] = {
+const LineDesign kLines[] = {
     {228, 5783, 2520, 2, 0xFFFFFF},
     {240, 5810, 2520, 1, 0x808080},
 };
@@ -97,25 +91,17 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     Image1->setPixmap(ProgramLogo(Image1->size()));
     Image1->setScaledContents(true);
 
-    for (const LabelSpec &s : kLabels) {
-        auto *label = new QLabel(QString::fromUtf8(s.text), this);
-        label->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        label->setAlignment(s.align);
-        label->setWordWrap(true);
-        if (s.points > 0)
-            label->setFont(JapaneseFont(s.points));
-        SetColors(label, s.foreground, int(kDarkGreen));
-        this->*(s.member) = label;
-    }
+    for (const PlacedLabel &s : kLabels)
+        this->*(s.member) = DesignedLabel(this, s.design, int(kDarkGreen));
 
-    for (const BoxSpec &s : kBoxes) {
+    for (const BoxDesign &s : kBoxes) {
         auto *box = new QLineEdit(this);
         box->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        SetColors(box, kPaleGreen, 0x000000);
+        SetColors(box, kPaleGreen, kBlack);
         Text1[s.index] = box;
     }
 
-    for (const ButtonSpec &s : kButtons) {
+    for (const ButtonDesign &s : kButtons) {
         auto *button = new QPushButton(QString::fromUtf8(s.text), this);
         button->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
         this->*(s.member) = button;
@@ -156,7 +142,7 @@ void frmAbout::paintEvent(QPaintEvent *event)
 {
     QDialog::paintEvent(event);
     QPainter p(this);
-    for (const LineSpec &line : kLines) {
+    for (const LineDesign &line : kLines) {
         // A line of width n covers n rows from its own row downwards, so the
         // grey one, drawn last, leaves the white showing beneath it.
         const int y = Px(line.y);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr Rgb kTeal = 0x004040;
 
-struct LabelSpec {
+struct SplashLabel {
     QLabel *frmSplash::*member;
     int left, top, width, height;  // within Frame1
     const char *text;
@@ -26,16 +26,16 @@ struct LabelSpec {
     bool autoSize;
 };
 
-const Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignTop;
-
-const LabelSpec kLabels[] = {
-    {&frmSplash::lblCompanyProduct, 120, 240, 6804, 480, "", 0xFFC080, int(kTeal), kLeft, 18, true, true},
+const SplashLabel kLabels[] = {
+    {&frmSplash::lblCompanyProduct, 120, 240, 6804, 480, "", 0xFFC080, int(kTeal),
+     kTopLeft, 18, true, true},
     {&frmSplash::lblProductName, 4440, 1560, 1020, 324, "製品名", 0xE0E0E0, int(kTeal),
      Qt::AlignHCenter | Qt::AlignTop, 16.2, true, true},
     {&frmSplash::lblVersion, 5880, 2040, 888, 288, "ﾊﾞｰｼﾞｮﾝ", 0x80FFFF, int(kTeal),
      Qt::AlignRight | Qt::AlignTop, 12, true, true},
-    {&frmSplash::Label2, 4320, 3000, 2292, 252, kCopyrightLine, 0xFFC0C0, kNoColor, kLeft, 12, false, false},
-    {&frmSplash::Label1, 240, 3480, 6660, 360, "", 0x80FF80, int(kTeal), kLeft, 18, true, true},
+    {&frmSplash::Label2, 4320, 3000, 2292, 252, kCopyrightLine, 0xFFC0C0, kNoColor,
+     kTopLeft, 12, false, false},
+    {&frmSplash::Label1, 240, 3480, 6660, 360, "", 0x80FF80, int(kTeal), kTopLeft, 18, true, true},
 };
 
 // The label takes the size of its text. It grows away from the side its
@@ -75,7 +75,7 @@ frmSplash::frmSplash(QWidget *parent)
     imgLogo->setPixmap(ProgramLogo(imgLogo->size()));
     imgLogo->setScaledContents(true);
 
-    for (const LabelSpec &s : kLabels) {
+    for (const SplashLabel &s : kLabels) {
         auto *label = new QLabel(QString::fromUtf8(s.text), Frame1);
         label->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
         label->setAlignment(s.align);
@@ -93,7 +93,7 @@ frmSplash::frmSplash(QWidget *parent)
     lblVersion->setText(VersionText());
     lblProductName->setText(kApplicationTitle);
 
-    for (const LabelSpec &s : kLabels)
+    for (const SplashLabel &s : kLabels)
         if (s.autoSize)
             AutoSize(this->*(s.member), TwipsRect(s.left, s.top, s.width, s.height));
 

@@ -1,5 +1,7 @@
 #include "ui/layout.h"
 
+#include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
 #include <QStringList>
@@ -47,6 +49,8 @@ void SetContainerColor(QWidget *widget, Rgb background)
     widget->setAutoFillBackground(true);
 }
 
+namespace {
+
 QLabel *ChantOrnament(QWidget *parent, const QString &chant, int times, Rgb color, QRect place)
 {
     auto *label = new QLabel(chant.repeated(times), parent);
@@ -57,6 +61,47 @@ QLabel *ChantOrnament(QWidget *parent, const QString &chant, int times, Rgb colo
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     SetColors(label, int(color), kNoColor);
     label->lower();
+    return label;
+}
+
+}  // namespace
+
+QLabel *HeroChant(QWidget *parent, Rgb color, QRect place)
+{
+    return ChantOrnament(parent, QStringLiteral("エヤ"), 400, color, place);
+}
+
+QLabel *RivalChant(QWidget *parent, Rgb color, QRect place)
+{
+    return ChantOrnament(parent, QStringLiteral("非苦"), 344, color, place);
+}
+
+void SetUpSizableDialog(QDialog *dialog, const QString &title)
+{
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    dialog->setFont(JapaneseFont(9));
+}
+
+QGroupBox *ScoreBoardFrame(QWidget *parent, QRect place, Rgb background)
+{
+    auto *frame = new QGroupBox(QStringLiteral("スコアボード"), parent);
+    frame->setGeometry(place);
+    SetContainerColor(frame, background);
+    SetColors(frame, kWhite, kNoColor);
+    return frame;
+}
+
+QLabel *DesignedLabel(QWidget *parent, const LabelDesign &design, int background)
+{
+    auto *label = new QLabel(QString::fromUtf8(design.text), parent);
+    label->setGeometry(TwipsRect(design.left, design.top, design.width, design.height));
+    label->setAlignment(design.align);
+    label->setWordWrap(true);
+    if (design.points > 0)
+        label->setFont(JapaneseFont(design.points));
+    SetColors(label, design.foreground, background);
     return label;
 }
 

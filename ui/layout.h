@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QString>
 
+class QDialog;
+class QGroupBox;
 class QLabel;
 class QWidget;
 
@@ -33,6 +35,18 @@ QFont JapaneseFont(double pointSize);
 
 constexpr int kNoColor = -1;
 
+// Colours that more than one window is drawn in; a shade only one window
+// uses stays with that window.
+constexpr int kBlack = 0x000000;
+constexpr int kWhite = 0xFFFFFF;
+constexpr int kRed = 0xFF0000;
+constexpr int kGreen = 0x00FF00;
+constexpr int kYellow = 0xFFFF00;
+constexpr int kCyan = 0x00FFFF;
+constexpr int kMagenta = 0xFF00FF;
+constexpr int kPaleGreen = 0xC0FFC0;
+constexpr int kPaleYellow = 0xFFFFC0;
+
 // Text colour and background of a control; kNoColor keeps the inherited one.
 // A background makes the control paint it.
 void SetColors(QWidget *widget, int foreground, int background);
@@ -40,8 +54,34 @@ void SetColors(QWidget *widget, int foreground, int background);
 // A container's own background; the boxes inside keep their white base.
 void SetContainerColor(QWidget *widget, Rgb background);
 
-// A chant written over and over in a large, word-wrapped, transparent label
-// behind every other control.
-QLabel *ChantOrnament(QWidget *parent, const QString &chant, int times, Rgb color, QRect place);
+// The hero's エヤ and the rival's 非苦, written over and over in a large,
+// word-wrapped, transparent label behind every other control.
+QLabel *HeroChant(QWidget *parent, Rgb color, QRect place);
+QLabel *RivalChant(QWidget *parent, Rgb color, QRect place);
+
+// The title bar of the result, high-score, staff and how-to-play windows:
+// minimise and maximise boxes besides the close box, which Qt's dialogs lack.
+// The window's font is the game's.
+void SetUpSizableDialog(QDialog *dialog, const QString &title);
+
+// The score board of the main window and of the result screen: a frame
+// titled スコアボード, its caption white on the window's own colour.
+QGroupBox *ScoreBoardFrame(QWidget *parent, QRect place, Rgb background);
+
+inline const Qt::Alignment kTopLeft = Qt::AlignLeft | Qt::AlignTop;
+
+// A label of a design table: its place in twips, its text and colour, and
+// its size in points (0: the window's default font).
+struct LabelDesign {
+    int left, top, width, height;
+    const char *text;
+    int foreground;
+    Qt::Alignment align;
+    double points;
+};
+
+// The label, word-wrapped within its place; kNoColor as background leaves
+// it transparent.
+QLabel *DesignedLabel(QWidget *parent, const LabelDesign &design, int background = kNoColor);
 
 }  // namespace typetoki

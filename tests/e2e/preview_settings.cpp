@@ -3,6 +3,7 @@
 //   typetoki_settings_preview [page]
 // The game state is the one a first run starts with, next to this program.
 // The program ends when the dialog closes.
+#include "preview_screen.h"
 #include "ui/form4.h"
 
 #include <QApplication>
@@ -14,7 +15,7 @@ using namespace typetoki;
 namespace {
 
 // The main window's boxes are not there; what OK writes is printed instead.
-class PrintedScreen final : public Screen {
+class PrintedScreen final : public PreviewScreen {
 public:
     QString text(Box) const override { return {}; }
     void setText(Box box, const QString &text) override
@@ -22,12 +23,6 @@ public:
         if (box == Box::Label4)
             std::printf("time label: %s\n", qPrintable(text));
     }
-    void setLabel4Color(Rgb) override {}
-    void setModeLabel(const QString &, Rgb) override {}
-    void setInputMethod(InputMethod) override {}
-    void setBackground(Rgb) override {}
-    void focusInput() override {}
-    void showMessage(const QString &) override {}
 };
 
 class PrintedSound final : public Sound {

@@ -6,6 +6,7 @@
 // program. Closing the result screen leads to the board, as after a game;
 // the program ends when the last window closes.
 #include "engine/textfile.h"
+#include "preview_screen.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 
@@ -20,7 +21,7 @@ using namespace typetoki;
 namespace {
 
 // The main window's boxes as a 60-second hero game leaves them.
-class SampleScreen final : public Screen {
+class SampleScreen final : public PreviewScreen {
 public:
     SampleScreen()
     {
@@ -33,12 +34,6 @@ public:
     }
     QString text(Box box) const override { return boxes_.value(box); }
     void setText(Box box, const QString &text) override { boxes_[box] = text; }
-    void setLabel4Color(Rgb) override {}
-    void setModeLabel(const QString &, Rgb) override {}
-    void setInputMethod(InputMethod) override {}
-    void setBackground(Rgb) override {}
-    void focusInput() override {}
-    void showMessage(const QString &) override {}
 
 private:
     QMap<Box, QString> boxes_;

@@ -1,5 +1,8 @@
 #include "engine/textfile.h"
 
+#include "support/files.h"
+#include "support/text.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,19 +14,10 @@
 #include <optional>
 #include <string>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
-#endif
-
 using namespace typetoki;
+using namespace typetoki::testing;
 
 namespace {
-
-QString U(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 QByteArray Hex(const char *hex)
 {
@@ -39,21 +33,6 @@ QString Cp932(const QByteArray &bytes)
 std::string Show(const QStringList &lines)
 {
     return ("[" + lines.join(QStringLiteral("|")) + "]").toStdString();
-}
-
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 // ---------------------------------------------------------------- DecodeText
@@ -338,32 +317,6 @@ TEST(WriteTextLinesTest, ReportsWhyAPathCannotBeWritten)
 }
 
 #ifdef Q_OS_UNIX
-// Lowers the file size limit so that writes past it fail with EFBIG, the way
-// a full disk makes them fail; root is bound by it as well, unlike by file
-// permissions.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    bool active() const { return active_; }
-
-private:
-    rlimit saved_{};
-    void (*previousHandler_)(int) = nullptr;
-    bool active_ = false;
-};
-
 TEST(WriteTextLinesTest, FailedWriteLeavesThePreviousFileWhole)
 {
     // A short text only reaches the disk when it is saved, a long one already

@@ -1,6 +1,7 @@
 #include "persistence/scorefile.h"
 
-#include "file_size_limit.h"
+#include "support/files.h"
+#include "support/text.h"
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
@@ -27,42 +28,9 @@
 #endif
 
 using namespace typetoki;
-
-// Readable failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+using namespace typetoki::testing;
 
 namespace {
-
-QString U(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QByteArray CrLf(const QStringList &lines)
-{
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return bytes;
-}
 
 ScoreRecord Record(const QStringList &fields)
 {
@@ -746,7 +714,7 @@ TEST(ScoreSelectionTest, MatchesTheLiteralSelectionOnRandomTables)
         }
         for (const auto &[mode, limit] : groups) {
             for (const int field : {kPoints, kCorrectChars, kCharsPerSecond, kAccuracy, kSerial}) {
-                SCOPED_TRACE(testing::Message() << "field " << field << " group " << mode << "," << limit);
+                SCOPED_TRACE(::testing::Message() << "field " << field << " group " << mode << "," << limit);
                 EXPECT_EQ(table.SelectTopTen(field, mode, limit), LiteralSelectTopTen(table, field, mode, limit));
                 EXPECT_EQ(table.TenthBest(field, mode, limit), LiteralTenthBest(table, field, mode, limit));
             }

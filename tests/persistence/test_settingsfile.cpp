@@ -1,6 +1,7 @@
 #include "persistence/settingsfile.h"
 
-#include "file_size_limit.h"
+#include "support/files.h"
+#include "support/text.h"
 
 #include <gtest/gtest.h>
 
@@ -14,42 +15,9 @@
 #include <vector>
 
 using namespace typetoki;
-
-// Readable failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+using namespace typetoki::testing;
 
 namespace {
-
-QString U(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
-void WriteRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadRaw(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QByteArray CrLf(const QStringList &lines)
-{
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return bytes;
-}
 
 const QByteArray kReservedCp932 = QByteArray::fromHex("3c3c96a28e67977097cc88e63e3e");
 

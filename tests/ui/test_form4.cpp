@@ -3,6 +3,7 @@
 // answer from a script and take notes.
 #include "engine/game.h"
 #include "support/fakes.h"
+#include "support/text.h"
 #include "ui/form4.h"
 #include "ui/layout.h"
 
@@ -30,11 +31,7 @@
 using namespace typetoki;
 using namespace typetoki::testing;
 
-// Failures show texts, not their bytes.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+// Failures show a place as x,y and its size.
 inline void PrintTo(const QRect &r, std::ostream *os)
 {
     *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();

@@ -5,6 +5,7 @@
 #include "engine/numbers.h"
 #include "engine/textfile.h"
 #include "support/fakes.h"
+#include "support/text.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/layout.h"
@@ -28,11 +29,6 @@
 
 using namespace typetoki;
 using namespace typetoki::testing;
-
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
