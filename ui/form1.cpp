@@ -185,6 +185,9 @@ void Form1::buildGameArea()
     Text1 = static_cast<QLineEdit *>(made[20]);
     Command1 = static_cast<QPushButton *>(made[21]);
     Command4 = static_cast<QPushButton *>(made[22]);
+    // Alt+E belongs to the menu "その他(&E)" the player can see; two owners
+    // would leave the key to neither.
+    Command1->setShortcut(QKeySequence());
 
     const ModeLook *look = LookOfMode(1);
     Label1->setText(look->caption);

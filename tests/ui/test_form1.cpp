@@ -135,6 +135,8 @@ TEST(Form1, LaysOutTheGameAreaInTwips)
     // Outside the designed client area: never seen.
     EXPECT_FALSE(w.form.client->rect().contains(w.form.Command1->geometry()));
     EXPECT_FALSE(w.form.client->rect().contains(w.form.Command4->geometry()));
+    // The hidden button does not take Alt+E from the menu bar.
+    EXPECT_TRUE(w.form.Command1->shortcut().isEmpty());
 }
 
 TEST(Form1, SelectChangesTheModeLabel)
