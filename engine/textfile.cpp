@@ -84,13 +84,13 @@ QString FromUtf8(QByteArrayView bytes)
 
 }  // namespace
 
-QString DecodeText(const QByteArray &bytes)
+QString DecodeText(const QByteArray &bytes, Encoding guess)
 {
     if (bytes.startsWith(Utf8Mark()))
         return FromUtf8(QByteArrayView(bytes).sliced(Utf8Mark().size()));
     // Pure ASCII reads the same either way, so it goes the code page route
     // the game's own files take.
-    if (HasNonAscii(bytes) && IsValidUtf8(bytes))
+    if (guess == Encoding::Utf8WhenValid && HasNonAscii(bytes) && IsValidUtf8(bytes))
         return FromUtf8(bytes);
     QStringDecoder decoder(kCp932);
     if (!decoder.isValid())
@@ -120,7 +120,7 @@ QStringList SplitLines(const QString &text)
     return lines;
 }
 
-std::optional<QStringList> ReadTextLines(const QString &path)
+std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -128,7 +128,7 @@ std::optional<QStringList> ReadTextLines(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    return SplitLines(DecodeText(bytes));
+    return SplitLines(DecodeText(bytes, guess));
 }
 
 std::optional<QByteArray> EncodeCp932(const QString &text)
@@ -156,9 +156,9 @@ QByteArray EncodeLines(const QStringList &lines)
         text += line;
         text += QLatin1String("\r\n");
     }
-    // Code page bytes that also happen to be valid UTF-8 (half-width kana
-    // pairs such as "ﾃｽ") would be read back as UTF-8; the mark settles it.
-    if (const auto cp932 = EncodeCp932(text); cp932 && DecodeText(*cp932) == text)
+    // Only a text that reads back whole goes out in code page 932.
+    if (const auto cp932 = EncodeCp932(text);
+        cp932 && DecodeText(*cp932, Encoding::Utf8WhenMarked) == text)
         return *cp932;
     return Utf8Mark() + text.toUtf8();
 }

@@ -11,10 +11,20 @@
 
 namespace typetoki {
 
+// How a file without a byte-order mark is told apart from code page 932.
+enum class Encoding {
+    // Texts people bring (training texts): valid UTF-8 with non-ASCII
+    // characters is taken as UTF-8, as Linux editors write it.
+    Utf8WhenValid,
+    // The game's own files: UTF-8 only behind its mark. A code page 932 name
+    // such as "ﾐｷ" happens to be valid UTF-8 too and must stay as it is.
+    Utf8WhenMarked,
+};
+
 // Decodes a whole file's bytes: UTF-8 when they start with the UTF-8
-// byte-order mark (the mark dropped) or are valid UTF-8 containing non-ASCII
-// characters; code page 932 otherwise.
-QString DecodeText(const QByteArray &bytes);
+// byte-order mark (the mark dropped), or as the guess allows; code page 932
+// otherwise.
+QString DecodeText(const QByteArray &bytes, Encoding guess = Encoding::Utf8WhenValid);
 
 // Splits a decoded text into lines; CR LF, LF and CR each end a line. A final
 // line without a line end counts; a line end at the very end of the text does
@@ -22,7 +32,8 @@ QString DecodeText(const QByteArray &bytes);
 QStringList SplitLines(const QString &text);
 
 // The lines of a text file, or nullopt when it cannot be opened or read.
-std::optional<QStringList> ReadTextLines(const QString &path);
+std::optional<QStringList> ReadTextLines(const QString &path,
+                                         Encoding guess = Encoding::Utf8WhenValid);
 
 // Code page 932 bytes of a text, or nullopt when a character has no place in
 // that code page.

@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     ScoreTable table;
     Check(table.LoadScores(path));
-    Check(table.scoreCount() == SplitLines(DecodeText(bytes)).size());
+    Check(table.scoreCount() == SplitLines(DecodeText(bytes, Encoding::Utf8WhenMarked)).size());
 
     std::set<std::pair<double, double>> groups;
     for (int r = 1; r <= table.scoreCount(); ++r) {
@@ -128,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Check(QStringList(fields.begin(), fields.end()).join(u',') == expected[r - 1]);
     }
 
-    if (SplitLines(DecodeText(EncodeLines(expected))) != expected)
+    if (SplitLines(DecodeText(EncodeLines(expected), Encoding::Utf8WhenMarked)) != expected)
         return 0;  // the text layer's own fault; fuzz_cp932 is the place for it
     ScoreTable reread;
     Check(reread.LoadScores(saved));

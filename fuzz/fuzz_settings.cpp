@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // digits may move a single once (just above 1E+28, say); after that the
     // file holds still.
     const QStringList lines = SettingsLines(state);
-    if (SplitLines(DecodeText(EncodeLines(lines))) != lines)
+    if (SplitLines(DecodeText(EncodeLines(lines), Encoding::Utf8WhenMarked)) != lines)
         return 0;  // the text layer's own fault; fuzz_cp932 is the place for it
     const Module1 again = SavedAndRead(state);
     Check(SameSettings(again, state));

@@ -99,7 +99,7 @@ bool ScoreTable::LoadScores(const QString &path)
     numbers_.clear();
     unreadablePath_.clear();
 
-    const std::optional<QStringList> lines = ReadTextLines(path);
+    const std::optional<QStringList> lines = ReadTextLines(path, Encoding::Utf8WhenMarked);
     if (!lines) {
         if (!QFileInfo::exists(path))
             return true;  // no result registered yet

@@ -70,7 +70,7 @@ bool LoadSettings(Module1 &state)
     state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
     state.sliderValue = 0.1f;
 
-    const std::optional<QStringList> lines = ReadTextLines(SettingsPath(state));
+    const std::optional<QStringList> lines = ReadTextLines(SettingsPath(state), Encoding::Utf8WhenMarked);
     if (lines && ReadValues(state, *lines))
         return true;
     // Also when lines 3 and 7 were read: a half-read file is not trusted to

@@ -5,6 +5,7 @@
 #include "ui/layout.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -214,6 +215,17 @@ void Form2::load()
     Text1->setText(row.title);
     Text1->setCursorPosition(0);
     Label7->setText(row.comment);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // Only OK and the close box close the screen: an Escape still typed at
+    // the end of a game must not skip past the result.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form2::done(int result)

@@ -71,6 +71,7 @@ public:
 protected:
     // The high-score board, modal; a test may put its own in place.
     virtual void openScoreBoard();
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();

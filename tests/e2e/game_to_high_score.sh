@@ -8,6 +8,8 @@ set -euo pipefail
 bin=$1
 shots=${2:-}
 display=:${TYPETOKI_E2E_DISPLAY:-63}
+# The game must show its windows on the X server started here.
+unset QT_QPA_PLATFORM
 
 if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
   echo "SKIPPED: Xvfb or xdotool is not installed" >&2

@@ -216,8 +216,32 @@ TEST(EncodeLinesTest, DecodesBackToTheSameLines)
     };
     for (const QStringList &lines : cases) {
         SCOPED_TRACE(Show(lines));
-        EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines))), lines);
+        EXPECT_EQ(SplitLines(DecodeText(EncodeLines(lines), Encoding::Utf8WhenMarked)), lines);
     }
+}
+
+TEST(DecodeTextTest, TheGamesOwnFilesAreUtf8OnlyBehindTheMark)
+{
+    // Code page 932 kana whose bytes are valid UTF-8 as well ("ﾐｷ" is D0 B7,
+    // "з" in UTF-8): a training text may be either, the game's files are not.
+    struct Case {
+        QByteArray bytes;
+        QString asTrainingText;
+        QString asOwnFile;
+    };
+    const Case cases[] = {
+        {Hex("d0b7"), U("з"), U("ﾐｷ")},
+        {Hex("c3bd"), U("ý"), U("ﾃｽ")},
+        {Hex("efbbbf") + U("ﾐｷ").toUtf8(), U("ﾐｷ"), U("ﾐｷ")},
+        {Hex("836583588367"), U("テスト"), U("テスト")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        EXPECT_EQ(DecodeText(c.bytes, Encoding::Utf8WhenValid), c.asTrainingText);
+        EXPECT_EQ(DecodeText(c.bytes, Encoding::Utf8WhenMarked), c.asOwnFile);
+    }
+    // Kana like these now stay in code page 932 when written.
+    EXPECT_EQ(EncodeLines({U("ﾐｷ")}), Hex("d0b70d0a"));
 }
 
 // ----------------------------------------------------- ReadTextLines, WriteTextLines

@@ -1,3 +1,4 @@
+#include "engine/textfile.h"
 #include "persistence/settingsfile.h"
 
 #include "support/files.h"
@@ -159,7 +160,7 @@ TEST_F(SettingsFileTest, ReadsTheEightValuesAndStopsAtTheFirstBadLine)
         {"line 2 blanks inside", CrLf(with(2, "1 2")), false, failedAtLine2},
         {"line 2 too large", CrLf(with(2, "32768")), false, failedAtLine2},
         // Paths: the whole line, and line 7 wins over line 3.
-        {"paths with blanks and Japanese", CrLf(with(7, "/home/ユーザー/My Texts/練習.txt")), true,
+        {"paths with blanks and Japanese", EncodeLines(with(7, "/home/ユーザー/My Texts/練習.txt")), true,
          fullWith([](Settings &s) { s.trainingTextPath = U("/home/ユーザー/My Texts/練習.txt"); })},
         {"empty paths", CrLf(with(4, "")), true, fullWith([](Settings &s) { s.heroSoundPath.clear(); })},
         // Line 8: strict single precision.

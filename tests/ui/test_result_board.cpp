@@ -410,6 +410,16 @@ TEST(Form2, LayoutAndColours)
     EXPECT_LT(children.indexOf(w.Label6[1]), children.indexOf(w.Frame1));
 }
 
+TEST(Form2, EscapeDoesNotCloseTheResult)
+{
+    Result r;
+    TestForm2 w(r.state, r.screen);
+    w.show();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.boardsOpened, 0);
+}
+
 TEST(Form2, EveryWayOfClosingShowsTheBoardOnceFirst)
 {
     enum Route { OkButton, CloseBox, EnterKey };
