@@ -1,4 +1,5 @@
 #include "engine/gamestate.h"
+#include "persistence/datafolder.h"
 #include "platform/eventpump.h"
 #include "platform/mtrandom.h"
 #include "platform/soundcues.h"
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
 
     typetoki::Module1 state;
     state.setProgramFolder(QCoreApplication::applicationDirPath());
+    state.dataFolder = typetoki::ChooseDataFolder(state.programFolder);
 
     typetoki::SteadyClock clock;
     typetoki::QtEventPump events;

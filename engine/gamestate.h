@@ -29,15 +29,21 @@ struct Module1 {
     // The folder that holds the executable, without a trailing separator.
     QString programFolder;
 
+    // Where the settings file and the high-score file live: the program
+    // folder unless nobody may write there (a system-wide install).
+    QString dataFolder;
+
     // Fills in the paths that default to files in the program folder.
     void setProgramFolder(const QString &folder)
     {
         programFolder = folder;
+        dataFolder = folder;
         heroSoundPath = inProgramFolder(QStringLiteral("eya.wav"));
         rivalSoundPath = inProgramFolder(QStringLiteral("hiku.wav"));
         missSoundPath = inProgramFolder(QStringLiteral("ahh.wav"));
     }
     QString inProgramFolder(const QString &name) const { return programFolder + u'/' + name; }
+    QString inDataFolder(const QString &name) const { return dataFolder + u'/' + name; }
 };
 
 }  // namespace typetoki

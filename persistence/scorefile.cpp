@@ -233,7 +233,7 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
 
 QString ScoresPath(const Module1 &state)
 {
-    return state.inProgramFolder(QStringLiteral("tkscore.ini"));
+    return state.inDataFolder(QStringLiteral("tkscore.ini"));
 }
 
 }  // namespace typetoki

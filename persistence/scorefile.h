@@ -84,7 +84,7 @@ private:
     QString unreadablePath_;  // absolute path of a file LoadScores could not read
 };
 
-// tkscore.ini in the program folder.
+// tkscore.ini in the data folder (the program folder unless that is read-only).
 QString ScoresPath(const Module1 &state);
 
 }  // namespace typetoki

@@ -58,7 +58,7 @@ bool ReadValues(Module1 &state, const QStringList &lines)
 
 QString SettingsPath(const Module1 &state)
 {
-    return state.inProgramFolder(QStringLiteral("tatak.ini"));
+    return state.inDataFolder(QStringLiteral("tatak.ini"));
 }
 
 bool LoadSettings(Module1 &state)

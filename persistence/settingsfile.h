@@ -9,7 +9,7 @@
 
 namespace typetoki {
 
-// tatak.ini in the program folder.
+// tatak.ini in the data folder (the program folder unless that is read-only).
 QString SettingsPath(const Module1 &state);
 
 // Sets the mode, time limit, sound paths and sliderValue to their defaults

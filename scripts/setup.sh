@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   fonts-ipafont-gothic
+  qt6-svg-dev dpkg-dev desktop-file-utils appstream lintian
   xvfb xdotool imagemagick
 )
 

@@ -383,6 +383,15 @@ QPixmap ProgramLogo(QSize size)
     return Paint(size, {32, 32}, PaintLogo);
 }
 
+void PaintProgramLogo(QPainter &painter, QSizeF size)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size.width() / 32.0, size.height() / 32.0);
+    PaintLogo(painter);
+    painter.restore();
+}
+
 QIcon HowToPlayIcon() { return QIcon(Paint16(PaintKeyboard)); }
 
 QIcon StaffIcon() { return QIcon(Paint16(PaintStaff)); }

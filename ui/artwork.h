@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+class QPainter;
+
 namespace typetoki {
 
 // Short enough for the narrowest box that carries it (the splash's, at 12 pt).
@@ -23,6 +25,10 @@ QPixmap ToolbarPicture(const QString &key);
 // 32 × 32; any other size paints the same design stretched to it, as the
 // splash and About screens show it in boxes of their own proportions.
 QPixmap ProgramLogo(QSize size = QSize(32, 32));
+
+// The same badge painted into any device, filling size; the desktop icons
+// are made with it, the SVG one included.
+void PaintProgramLogo(QPainter &painter, QSizeF size);
 
 // Window icons of the how-to-play screen (a keyboard) and the staff screen
 // (two people), 16 × 16.
