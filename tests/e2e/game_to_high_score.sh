@@ -9,6 +9,8 @@
 # files must be in that user's data folder. Exit 77 (skipped) where no X
 # server can be started or the packaging tools are missing.
 set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/common.sh"
 installed=""
 if [ "$1" = --installed ]; then
   installed=$2
@@ -71,41 +73,14 @@ else
   fi
   start=("${player[@]}" "$folder/root/usr/bin/typetoki")
 fi
-{
-  printf '1\r\n10\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$program/test.txt" \
-    "$program/eya.wav" "$program/hiku.wav" "$program/ahh.wav" "$program/test.txt"
-  for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
-} > "$data/tatak.ini"
+hero_game_settings "$program" > "$data/tatak.ini"
 [ -z "$installed" ] || [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$data/tatak.ini"
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
-# Waits for a visible window of this name; prints the id of the newest.
-wait_window() {
-  local id=""
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1) && [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.05
-  done
-  fail "no window named $1"
-}
 shot() { [ -z "$shots" ] || import -window root "$shots/$1.png"; }
 
 "${start[@]}" >/dev/null 2>&1 &
 game=$!
-splash=""
-for _ in $(seq 200); do
-  splash=$(xdotool search --onlyvisible --class typetoki 2>/dev/null | head -n 1) && [ -n "$splash" ] && break
-  sleep 0.05
-done
-[ -n "$splash" ] || fail "the splash did not appear"
-eval "$(xdotool getwindowgeometry --shell "$splash")"
-xdotool mousemove $((X + WIDTH - 14)) $((Y + HEIGHT / 2)) click 1
-
-main=$(wait_window 'タイプ闘記')
-xdotool windowmove "$main" 0 0
-sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + 260)) $((Y + 282)) click 1   # START
+pass_splash_and_start
 sleep 3.6                                            # the countdown
 xdotool windowfocus "$main"
 xdotool type --delay 100 "eyaeyaeyaeyaeyaeyaeyaeyaeyaeya"

@@ -8,6 +8,8 @@
 # Usage: real_sound.sh BIN_DIR. Exit 77 (skipped) where a tool is missing or
 # no X or sound server can be started.
 set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/common.sh"
 bin=$1
 display=:${TYPETOKI_E2E_DISPLAY:-64}
 # The game must show its windows on the X server started here.
@@ -66,44 +68,17 @@ if ! xdotool getmouselocation >/dev/null 2>&1; then
   exit 77
 fi
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # A program folder of the test's own: the game keeps its files beside itself.
 program=$folder/game
 mkdir "$program"
 cp "$bin/typetoki" "$bin"/*.wav "$bin/test.txt" "$program/"
-{
-  printf '1\r\n10\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$program/test.txt" \
-    "$program/eya.wav" "$program/hiku.wav" "$program/ahh.wav" "$program/test.txt"
-  for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
-} > "$program/tatak.ini"
+hero_game_settings "$program" > "$program/tatak.ini"
 
-# Waits for a visible window of this name; prints the id of the newest.
-wait_window() {
-  local id=""
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -n 1) && [ -n "$id" ] && { echo "$id"; return; }
-    sleep 0.05
-  done
-  fail "no window named $1"
-}
 
 "$program/typetoki" >"$folder/game.log" 2>&1 &
 game=$!
-splash=""
-for _ in $(seq 200); do
-  splash=$(xdotool search --onlyvisible --class typetoki 2>/dev/null | head -n 1) && [ -n "$splash" ] && break
-  sleep 0.05
-done
-[ -n "$splash" ] || fail "the splash did not appear"
-eval "$(xdotool getwindowgeometry --shell "$splash")"
-xdotool mousemove $((X + WIDTH - 14)) $((Y + HEIGHT / 2)) click 1
-
-main=$(wait_window 'タイプ闘記')
-xdotool windowmove "$main" 0 0
-sleep 0.3
-eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + 260)) $((Y + 282)) click 1   # START
+pass_splash_and_start
 
 # Recording starts while the countdown runs, so the sink is known to be quiet
 # before the first key and every cue begins after silence.
