@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QInputMethod>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -40,7 +41,22 @@ constexpr int kShownTargetLength = 256;
 
 // The game area as designed: place in twips within the client area (or
 // within Frame1), colours and fonts.
-enum class Kind { Label, Box, Echo, Button };
+enum class Kind { Label, Box, Input, Echo, Button };
+
+// QLineEdit tells an input method it takes composed text whenever it is
+// editable, whatever WA_InputMethodEnabled says, so the input method went on
+// composing on chant lines. Here the attribute has the last word.
+class InputBox final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    using QLineEdit::inputMethodQuery;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override
+    {
+        if (query == Qt::ImEnabled && !testAttribute(Qt::WA_InputMethodEnabled))
+            return false;
+        return QLineEdit::inputMethodQuery(query);
+    }
+};
 struct ControlDesign {
     Kind kind;
     bool inFrame;
@@ -120,7 +136,7 @@ void Form1::buildGameArea()
         /* 17 Command3 */ {Kind::Button, false, 4680, 3720, 1212, 372, "END", kNone, kNone, centre, 0},
         /* 18 Label1 */ {Kind::Label, false, 1920, 4200, 3972, 252, "", kRed, kBlack, centre, 0},
         /* 19 Text4 */ {Kind::Box, false, 120, 4560, 7572, 372, "", kBlack, kGrey, left, 12},
-        /* 20 Text1 */ {Kind::Box, false, 120, 5040, 7572, 372, "", kBlack, kWhite, left, 12},
+        /* 20 Text1 */ {Kind::Input, false, 120, 5040, 7572, 372, "", kBlack, kWhite, left, 12},
         /* 21 Command1 */ {Kind::Button, false, 8160, 480, 612, 900, "決定(&E)", kNone, kNone, centre, 0},
         /* 22 Command4 */ {Kind::Button, false, 3240, 5880, 1212, 372, "ストップ", kNone, kNone, centre, 0},
     };
@@ -138,8 +154,10 @@ void Form1::buildGameArea()
             w = label;
             break;
         }
-        case Kind::Box: {
-            auto *box = new QLineEdit(text, parent);
+        case Kind::Box:
+        case Kind::Input: {
+            auto *box = s.kind == Kind::Input ? new InputBox(text, parent)
+                                              : new QLineEdit(text, parent);
             box->setAlignment(s.align);
             box->setMaxLength(std::numeric_limits<int>::max());
             w = box;
@@ -457,6 +475,14 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         else if (!key->text().isEmpty())
             game_.Text1_KeyPress(key->text().at(0).unicode());
         // The key always reaches the box afterwards.
+    }
+    if (watched == Text1 && event->type() == QEvent::InputMethod) {
+        // Text the input method commits counts as key presses of its own
+        // characters. Composed Japanese is never printable ASCII, so its
+        // change waits for Enter, even when the key typed before was a letter.
+        const QString committed = static_cast<QInputMethodEvent *>(event)->commitString();
+        for (const QChar c : committed)
+            game_.Text1_KeyPress(c.unicode());
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -50,6 +51,21 @@ struct Window {
     FakeWorld world;
     TestForm1 form{state, world};
 };
+
+// What an input method asks a box before it composes text in it.
+bool AcceptsInputMethod(QWidget *box)
+{
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(box, &query);
+    return query.value(Qt::ImEnabled).toBool();
+}
+
+void CommitFromInputMethod(QWidget *box, const QString &text)
+{
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
 
 }  // namespace
 
@@ -154,7 +170,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
     EXPECT_EQ(w.form.Label4->text(), "60");
-    EXPECT_FALSE(w.form.Text1->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_FALSE(AcceptsInputMethod(w.form.Text1));
     QTest::keyClicks(w.form.Text1, "eyaeyaeya");
     EXPECT_EQ(w.form.Text2[3]->text(), "9");
     EXPECT_EQ(w.form.Text2[5]->text(), "100");
@@ -174,7 +190,7 @@ TEST(Form1, BackspaceAndEnterInTrainingMode)
     w.state.gameMode = 4;
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
-    EXPECT_TRUE(w.form.Text1->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_TRUE(AcceptsInputMethod(w.form.Text1));
     const QString target = w.form.text(Box::Text4);
     // Composed text arrives without printable key presses; Enter judges it.
     w.form.Text1->insert(target.left(1) + "#");
@@ -186,6 +202,23 @@ TEST(Form1, BackspaceAndEnterInTrainingMode)
     // Backspace edits the box normally in training mode.
     QTest::keyClick(w.form.Text1, Qt::Key_Backspace);
     EXPECT_EQ(w.form.Text1->text(), "");
+}
+
+TEST(Form1, CommittedJapaneseWaitsForEnterEvenAfterALetter)
+{
+    Window w;
+    w.state.gameMode = 4;
+    w.start();
+    const QString target = w.form.text(Box::Text4);
+    QTest::keyClick(w.form.Text1, 'x');  // a miss, typed with the input method off
+    ASSERT_EQ(w.state.inputCount, 1);
+    w.form.Text1->clear();
+    CommitFromInputMethod(w.form.Text1, target.left(2));
+    EXPECT_EQ(w.form.Text1->text(), target.left(2));
+    EXPECT_EQ(w.state.inputCount, 1);
+    QTest::keyClick(w.form.Text1, Qt::Key_Return);
+    EXPECT_EQ(w.state.inputCount, 3);
+    EXPECT_EQ(w.state.correctCount, 2);
 }
 
 TEST(Form1, BackspaceThrowsAwayTheAttemptInAChantMode)
