@@ -1,6 +1,7 @@
 #include "engine/gamestate.h"
 #include "persistence/datafolder.h"
 #include "platform/eventpump.h"
+#include "platform/inputmethodswitch.h"
 #include "platform/mtrandom.h"
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     typetoki::QtEventPump events;
     typetoki::MtRandom random;
     typetoki::SoundCues sound;
+    typetoki::Fcitx5Switch inputMethodSwitch;
     std::unique_ptr<typetoki::Form1> form;
 
     // The splash is the only window until the player clicks it; a key press
@@ -36,6 +38,7 @@ int main(int argc, char *argv[])
         splash->deleteLater();
         if (!form) {
             form = std::make_unique<typetoki::Form1>(state, typetoki::Platform{clock, events, random, sound});
+            form->setInputMethodSwitch(&inputMethodSwitch);
             sound.preload({state.heroSoundPath, state.rivalSoundPath, state.missSoundPath});
         }
         form->show();

@@ -442,8 +442,11 @@ void Form1::setInputMethod(InputMethod mode)
     Text1->setAttribute(Qt::WA_InputMethodEnabled, japanese);
     Text1->setInputMethodHints(japanese ? Qt::ImhNone
                                         : Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
-    if (Text1->hasFocus())
-        QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+    if (!Text1->hasFocus())
+        return;
+    QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+    if (japanese && inputMethodSwitch_)
+        inputMethodSwitch_->turnOn();
 }
 
 void Form1::setBackground(Rgb color)

@@ -4,6 +4,7 @@
 // player's keys, clicks and the clock's ticks.
 
 #include "engine/game.h"
+#include "platform/inputmethodswitch.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -40,6 +41,9 @@ public:
     void focusInput() override;
     void showMessage(const QString &text) override;
 
+    // Where the desktop lets a program turn its input method on, ordinary
+    // lines ask for Japanese entry through this; without it they only allow it.
+    void setInputMethodSwitch(InputMethodSwitch *control) { inputMethodSwitch_ = control; }
     InputMethod inputMethod() const { return inputMethod_; }
     Rgb background() const { return background_; }
 
@@ -114,6 +118,7 @@ private:
     std::array<QString, 2> echoText_;
     QString targetLine_;  // the whole line; the box shows its start
     InputMethod inputMethod_ = InputMethod::Hiragana;
+    InputMethodSwitch *inputMethodSwitch_ = nullptr;
     Rgb background_ = kGreenBackground;
 };
 

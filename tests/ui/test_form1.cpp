@@ -60,6 +60,11 @@ bool AcceptsInputMethod(QWidget *box)
     return query.value(Qt::ImEnabled).toBool();
 }
 
+struct CountingSwitch final : InputMethodSwitch {
+    void turnOn() override { ++turnedOn; }
+    int turnedOn = 0;
+};
+
 void CommitFromInputMethod(QWidget *box, const QString &text)
 {
     QInputMethodEvent event;
@@ -202,6 +207,24 @@ TEST(Form1, BackspaceAndEnterInTrainingMode)
     // Backspace edits the box normally in training mode.
     QTest::keyClick(w.form.Text1, Qt::Key_Backspace);
     EXPECT_EQ(w.form.Text1->text(), "");
+}
+
+TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
+{
+    for (const int mode : {1, 2, 3, 4}) {
+        Window w;
+        CountingSwitch control;
+        w.form.setInputMethodSwitch(&control);
+        w.form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
+        w.state.gameMode = mode;
+        w.start();
+        ASSERT_TRUE(w.form.Text1->hasFocus());
+        const bool ordinary = !w.form.text(Box::Text4).startsWith("eya") &&
+                              !w.form.text(Box::Text4).startsWith("hiku");
+        EXPECT_EQ(control.turnedOn, ordinary ? 1 : 0) << "mode " << mode;
+        EXPECT_EQ(AcceptsInputMethod(w.form.Text1), ordinary) << "mode " << mode;
+    }
 }
 
 TEST(Form1, CommittedJapaneseWaitsForEnterEvenAfterALetter)
