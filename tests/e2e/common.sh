@@ -47,7 +47,7 @@ finish_test() {
     done
   fi
   chmod -R u+w "$folder"
-  [ -z "${TYPETOKI_E2E_KEEP:-}" ] || cp -r "$folder/." "$TYPETOKI_E2E_KEEP/"
+  [ -z "${TYPETOKI_E2E_KEEP:-}" ] || { mkdir -p "$TYPETOKI_E2E_KEEP"; cp -r "$folder/." "$TYPETOKI_E2E_KEEP/"; }
   rm -rf "$folder"
 }
 
@@ -116,15 +116,15 @@ find_python() {
   skip "python3 with NumPy is not installed (Debian: python3-numpy)"
 }
 
-# tatak.ini for a 10-second game in game mode $1 whose files are in program
-# folder $2; the three cues are that folder's unless named in $3 $4 $5.
+# tatak.ini for a game in game mode $1 lasting $2 seconds whose files are in
+# program folder $3; the three cues are that folder's unless named in $4 $5 $6.
 game_settings() {
-  local mode=$1 dir=$2
-  printf '%s\r\n10\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$mode" "$dir/test.txt" \
-    "${3:-$dir/eya.wav}" "${4:-$dir/hiku.wav}" "${5:-$dir/ahh.wav}" "$dir/test.txt"
+  local mode=$1 limit=$2 dir=$3
+  printf '%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$mode" "$limit" "$dir/test.txt" \
+    "${4:-$dir/eya.wav}" "${5:-$dir/hiku.wav}" "${6:-$dir/ahh.wav}" "$dir/test.txt"
   for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
 }
-hero_game_settings() { game_settings 1 "$1"; }
+hero_game_settings() { game_settings 1 10 "$1"; }
 
 # A program folder $1 of the test's own holding the game and its files from
 # build folder $bin: the game keeps its files beside itself.

@@ -75,7 +75,7 @@ case $case in
   *) fail "no such case: $case" ;;
 esac
 [ -z "$typed" ] || expected=(click click)
-game_settings "$mode" "$program" "$hero" "$rival" "$miss" >"$program/tatak.ini"
+game_settings "$mode" 10 "$program" "$hero" "$rival" "$miss" >"$program/tatak.ini"
 
 start_sound_server
 start_x_server
