@@ -108,8 +108,9 @@ start_recording() {
 }
 
 # The analysis of recordings needs NumPy, which a Python of one's own on PATH
-# may lack where Debian's has it.
+# may lack where Debian's has it. No bytecode is written into the sources.
 find_python() {
+  export PYTHONDONTWRITEBYTECODE=1
   for python in python3 /usr/bin/python3; do
     "$python" -c 'import numpy' 2>/dev/null && return
   done
