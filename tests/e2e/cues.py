@@ -31,7 +31,7 @@ CUE_NAMES = ('eya', 'hiku', 'ahh')
 
 LOUD = 100                 # |sample| that counts as sound on a digital-silence sink
 FRAME = RATE // 200        # 5 ms
-HEAD = RATE // 10          # 100 ms of a cue's start identify it
+HEAD = RATE // 20          # 50 ms of a cue's start identify it
 SLACK = RATE // 100        # 10 ms either way of where the sound was first loud
 QUIET = RATE // 10         # 100 ms of quiet end a sound no cue matches
 END_SLACK = RATE // 200    # a cue heard to within 5 ms of its end was heard whole

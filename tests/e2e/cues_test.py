@@ -59,6 +59,11 @@ class CuttingOff(unittest.TestCase):
         rec = recording(('hiku', 100, 150), ('hiku', 250, 150), ('ahh', 400, 300), ('hiku', 700))
         self.assertEqual(words(rec), ['hiku-cut', 'hiku-cut', 'ahh-cut', 'hiku'])
 
+    def test_a_cue_cut_off_soon_after_its_start_is_still_told(self):
+        # Keys 60 ms apart, faster than anyone types a chant.
+        self.assertEqual(words(recording(('eya', 100, 60), ('eya', 160, 60), ('hiku', 220))),
+                         ['eya-cut', 'eya-cut', 'hiku'])
+
     def test_a_gap_of_silence_between_the_two_is_still_a_cut(self):
         heard = cues.segment(recording(('ahh', 100, 280), ('eya', 400)), refs)
         self.assertEqual([h.word for h in heard], ['ahh-cut', 'eya'])

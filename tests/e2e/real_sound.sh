@@ -45,7 +45,7 @@ make_program_folder "$program"
 # seconds. A hit pauses the game for 50 ms and a miss locks the keys for
 # 200 ms, so no key comes sooner than that after the one before. eya.wav
 # lasts 234 ms, hiku.wav 337 ms, ahh.wav 470 ms. For the cases played to the
-# board: the keys typed, 100 ms apart.
+# board: the keys typed (by xdotool type --delay 100, a key every 50 ms).
 hero=$program/eya.wav rival=$program/hiku.wav miss=$program/ahh.wav typed=""
 case $case in
   hero)
