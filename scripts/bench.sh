@@ -2,7 +2,8 @@
 # Builds the benchmarks (optimised, with debug info) and runs every one,
 # printing the figures: scripts/bench.sh [build-dir]   (build/ when left out)
 #
-# About two minutes, most of it the two real-time CPU share games.
+# About three minutes, most of it the two real-time CPU share games and the
+# key-to-sound latency game.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -17,10 +18,10 @@ else
     *) cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTYPETOKI_BENCH=ON >/dev/null ;;
   esac
 fi
-# Only the benchmarks and what they link: a test being written elsewhere in
-# the tree must not stop them.
+# Only the benchmarks, what they link and the game: a test being written
+# elsewhere in the tree must not stop them.
 if grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$build/CMakeCache.txt"; then
-  cmake --build "$build" --target bench/all
+  cmake --build "$build" --target bench/all typetoki
 else
   cmake --build "$build"
 fi
@@ -29,7 +30,7 @@ fi
 export QT_QPA_PLATFORM=offscreen
 
 for bench in "$build"/bench/bench_*; do
-  [ -f "$bench" ] && [ -x "$bench" ] || continue
+  [[ -f $bench && -x $bench ]] || continue
   echo
   echo "== $(basename "$bench")"
   "$bench" --benchmark_counters_tabular=true
@@ -40,3 +41,7 @@ for mode in 1 2; do
   echo "== cpu_share, game mode $mode"
   "$build/bench/cpu_share" "$mode"
 done
+
+echo
+echo "== sound_latency, keys to cues heard"
+bench/sound_latency.sh "$build" || [ $? -eq 77 ]

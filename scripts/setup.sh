@@ -13,6 +13,7 @@ packages=(
   fonts-ipafont-gothic
   qt6-svg-dev dpkg-dev desktop-file-utils appstream lintian
   xvfb xdotool imagemagick
+  pulseaudio pulseaudio-utils python3 python3-numpy libx11-6 libxtst6
 )
 
 missing=()

@@ -1,13 +1,137 @@
 # shellcheck shell=bash
 # Steps shared by the games played for real under Xvfb; sourced, not run.
+# The test that sources this sets folder (its scratch folder), display and,
+# where it copies the game, bin; it reads back what the steps leave in xvfb,
+# rec, main and launched.
+# shellcheck disable=SC2154,SC2034
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
+skip() { echo "SKIPPED: $*" >&2; exit 77; }
 
-# tatak.ini for a 10-second hero game whose files are in program folder $1.
-hero_game_settings() {
-  printf '1\r\n10\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$1/test.txt" \
-    "$1/eya.wav" "$1/hiku.wav" "$1/ahh.wav" "$1/test.txt"
+# Skips the test unless every tool named is installed.
+need_tools() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+  done
+}
+
+# Every server and program a test starts goes through launch, which leaves
+# its process id in $launched; stop_started, from the test's EXIT trap, ends
+# them by those ids, the last started first, so nothing outlives the test.
+started=()
+launch() {
+  "$@" &
+  launched=$!
+  started+=("$launched")
+}
+stop_process() {
+  local pid kept=()
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+  for pid in "${started[@]}"; do [ "$pid" = "$1" ] || kept+=("$pid"); done
+  started=("${kept[@]}")
+}
+stop_started() {
+  while [ ${#started[@]} -gt 0 ]; do stop_process "${started[-1]}"; done
+}
+
+# The EXIT trap of every test: ends what it started, shows the logs of a
+# failed run, copies its files into the folder TYPETOKI_E2E_KEEP names (if
+# set) for a look afterwards, and removes them.
+finish_test() {
+  local status=$? log
+  stop_started
+  if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
+    for log in "$folder"/*.log; do
+      [ -s "$log" ] && { echo "== $log"; tail -n 20 "$log"; } >&2
+    done
+  fi
+  chmod -R u+w "$folder"
+  [ -z "${TYPETOKI_E2E_KEEP:-}" ] || { mkdir -p "$TYPETOKI_E2E_KEEP"; cp -r "$folder/." "$TYPETOKI_E2E_KEEP/"; }
+  rm -rf "$folder"
+}
+
+# An X server of the test's own on $display, which DISPLAY then names. On a
+# display already taken Xvfb would exit at once while xdotool found the other
+# server there, and the test would play on someone else's screen: that is a
+# skip, not a game.
+start_x_server() {
+  local lock=/tmp/.X${display#:}-lock
+  if [ -e "$lock" ] && kill -0 "$(tr -dc 0-9 <"$lock")" 2>/dev/null; then
+    skip "display $display is taken"
+  fi
+  launch Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1
+  xvfb=$launched
+  export DISPLAY=$display
+  for _ in $(seq 200); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
+  kill -0 "$xvfb" 2>/dev/null || skip "display $display is taken or Xvfb could not start there"
+  xdotool getmouselocation >/dev/null 2>&1 || skip "no X server could be started on $display"
+}
+
+# A PulseAudio server of the test's own with a null sink "rec", reachable only
+# through its socket in $folder/run: the player's or the machine's own server
+# (if any) is neither used nor disturbed. As root PulseAudio warns but runs in
+# per-user mode; HOME points into $folder so that no cookie or state file of
+# the real user is read or written. The sink runs at the cues' own format so
+# that the recording holds their samples unresampled. Without norewinds the
+# sink renders far ahead while idle and rewinds when a cue starts; its monitor
+# has already passed on the rendered silence by then, so the recording loses
+# the first part of a cue, or all of it, and its time line drifts from the
+# clock.
+start_sound_server() {
+  mkdir -m 700 "$folder/run" "$folder/home"
+  export HOME=$folder/home XDG_RUNTIME_DIR=$folder/run PULSE_RUNTIME_PATH=$folder/run
+  export XDG_CONFIG_HOME=$folder/home/.config PULSE_STATE_PATH=$folder/home/state
+  export PULSE_SERVER=unix:$folder/run/native
+  unset PULSE_SINK PULSE_SOURCE
+  launch pulseaudio --daemonize=no --system=false --exit-idle-time=-1 -n --use-pid-file=no \
+    --disable-shm=yes --log-target=stderr \
+    --load="module-null-sink sink_name=rec rate=22050 channels=1 norewinds=1" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$folder/run/native" \
+    >"$folder/pulse.log" 2>&1
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+  if ! pactl info >/dev/null 2>&1; then
+    cat "$folder/pulse.log" >&2
+    skip "no PulseAudio server could be started"
+  fi
+  pactl set-default-sink rec
+}
+
+# Records the sink's monitor into $1 from now on (its process id in $rec).
+# --raw: given a file name, parec would write a sound file with a header.
+start_recording() {
+  launch parec --device=rec.monitor --raw --format=s16le --rate=22050 --channels=1 \
+    --latency-msec=10 >"$1" 2>"$folder/parec.log"
+  rec=$launched
+  for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.05; done
+  [ -s "$1" ] || { cat "$folder/parec.log" >&2; fail "the sink's monitor gave nothing to record"; }
+}
+
+# The analysis of recordings needs NumPy, which a Python of one's own on PATH
+# may lack where Debian's has it. No bytecode is written into the sources.
+find_python() {
+  export PYTHONDONTWRITEBYTECODE=1
+  for python in python3 /usr/bin/python3; do
+    "$python" -c 'import numpy' 2>/dev/null && return
+  done
+  skip "python3 with NumPy is not installed (Debian: python3-numpy)"
+}
+
+# tatak.ini for a game in game mode $1 lasting $2 seconds whose files are in
+# program folder $3; the three cues are that folder's unless named in $4 $5 $6.
+game_settings() {
+  local mode=$1 limit=$2 dir=$3
+  printf '%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$mode" "$limit" "$dir/test.txt" \
+    "${4:-$dir/eya.wav}" "${5:-$dir/hiku.wav}" "${6:-$dir/ahh.wav}" "$dir/test.txt"
   for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
+}
+hero_game_settings() { game_settings 1 10 "$1"; }
+
+# A program folder $1 of the test's own holding the game and its files from
+# build folder $bin: the game keeps its files beside itself.
+make_program_folder() {
+  mkdir -p "$1"
+  cp "$bin/typetoki" "$bin"/*.wav "$bin/test.txt" "$1/"
 }
 
 # Waits for a visible window of this name; prints the id of the newest.
@@ -37,4 +161,71 @@ pass_splash_and_start() {
   sleep 0.3
   eval "$(xdotool getwindowgeometry --shell "$main")"
   xdotool mousemove $((X + 260)) $((Y + 282)) click 1   # START
+  started_at=$EPOCHREALTIME
 }
+
+# After START: types $1 into the game once the countdown is over, checks that
+# no message box opened meanwhile, that "終了！" came when the 10 seconds were
+# up and not later, then passes the result screen and enters the name e2e on
+# the board, which must write tkscore.ini into folder $2. Screenshots of the
+# result and the board go into $shots when it names a folder.
+play_to_high_score() {
+  local keys=$1 data=$2 box="" other ended
+  sleep 3.6                                          # the countdown
+  xdotool windowfocus "$main"
+  xdotool type --delay 100 "$keys"
+  other=$(xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$main" | head -n 1 || true)
+  [ -z "$other" ] || fail "a window besides the game's opened: $(xdotool getwindowname "$other")"
+
+  # "終了！" carries the application title too: it is the second such window.
+  for _ in $(seq 300); do
+    box=$(xdotool search --onlyvisible --name '^タイプ闘記$' 2>/dev/null | grep -vx "$main" | head -n 1) && [ -n "$box" ] && break
+    sleep 0.05
+  done
+  [ -n "$box" ] || fail "the game did not announce its end"
+  ended=$(awk -v a="$started_at" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
+  # Three seconds of countdown and ten of play; the clock ticks each second.
+  awk -v t="$ended" 'BEGIN { exit !(t >= 12.5 && t <= 14.5) }' ||
+    fail "the game ended $ended s after START, not 13"
+  xdotool windowfocus "$box"; sleep 0.2; xdotool key Return
+
+  result=$(wait_window '結果発表')
+  sleep 0.5; shot result
+  xdotool windowfocus "$result"; sleep 0.2; xdotool key Return
+
+  board=$(wait_window 'ハイスコア')
+  sleep 0.5
+  xdotool windowfocus "$board"; sleep 0.2
+  xdotool type --delay 50 "e2e"
+  shot board
+  xdotool key Return
+  for _ in $(seq 100); do [ -s "$data/tkscore.ini" ] && break; sleep 0.05; done
+  [ -s "$data/tkscore.ini" ] || fail "no tkscore.ini was written in $data"
+}
+
+shot() { [ -z "${shots:-}" ] || import -window root "$shots/$1.png"; }
+
+# The one record in tkscore.ini in folder $1 of a 10-second game in game mode
+# $2, in which $3 hits (a multiple of ten) were typed and then $4 misses:
+# what the screens showed.
+# Each hit is worth 2.2 times the accuracy shown at that moment (the first
+# hit: nothing yet shown; then 100 % up to the misses).
+check_record() {
+  local data=$1 mode=$2 hits=$3 misses=$4 points accuracy
+  local serial name score correct speed shown date played limit
+  points=$(awk -v n="$hits" 'BEGIN { s = 0; for (i = 1; i < n; i++) s = s + 100 * 2.2 / 100;
+                                     printf "%.15g", int(s * 100) / 100 }')
+  accuracy=$(awk -v h="$hits" -v m="$misses" 'BEGIN { printf "%.15g", int(h / (h + m) * 10000) / 100 }')
+  IFS=, read -r serial name score correct speed shown date played limit < <(tr -d '\r' < "$data/tkscore.ini")
+  expect serial "$serial" 1
+  expect name "$name" e2e
+  expect points "$score" "$points"
+  expect "correct characters" "$correct" "$hits"
+  expect speed "$speed" "$((hits / 10))"
+  expect accuracy "$shown" "$accuracy"
+  expect mode "$played" "$mode"
+  expect "time limit" "$limit" 10
+  case "$date" in *"  "*) ;; *) fail "the date field '$date' lacks its two blanks";; esac
+  [ "$(wc -l < "$data/tkscore.ini")" -eq 1 ] || fail "more than one record"
+}
+expect() { [ "$2" = "$3" ] || fail "$1 is '$2', expected '$3'"; }

@@ -1,201 +1,114 @@
 #!/usr/bin/env bash
 # The cues as a player hears them: a PulseAudio server of the test's own with
-# a null sink, its monitor recorded with parec, and a 10-second hero game
-# played in a real X server. Keys typed with gaps long enough for each cue to
-# stand on its own in the recording; every cue heard is then told apart from
-# the others by comparing it with the shipped WAV files, so the test proves
-# that each hit sounded eya.wav and the miss ahh.wav, in the order typed.
-# Usage: real_sound.sh BIN_DIR. Exit 77 (skipped) where a tool is missing or
-# no X or sound server can be started.
+# a null sink, its monitor recorded with parec, and a 10-second game played in
+# a real X server. Every sound heard is told apart from the others by
+# comparing it with the shipped WAV files (tests/e2e/cues.py), so the test
+# proves which cue each key sounded, in the order typed, and how long each was
+# heard.
+#   hero:    hits on the hero line sound eya.wav, a miss ahh.wav; keys far
+#            enough apart for each cue to be heard to its end.
+#   rival:   the same on the rival line (game mode 2), whose hits sound
+#            hiku.wav.
+#   cutoff:  rival keys typed faster than a cue lasts. Each new cue must cut
+#            the one playing off: the earlier one heard only up to the new
+#            one's onset, and from there on only the new one, which would not
+#            match as it does had the earlier one gone on beneath it.
+#   missing: a hero game whose hit and miss cues name files that do not
+#            exist, and
+#   broken:  a rival game whose hit cue is garbage bytes and whose miss cue a
+#            WAV header cut short, both named .wav: thirty hits, then a miss,
+#            must give silence and no message, and the game must end on time
+#            and write the record those keys make to tkscore.ini. The test
+#            plays a click of its own before the game and another once the
+#            record is written, so the recording is known to have been live
+#            all along: it must hold those two clicks and nothing else.
+# Usage: real_sound.sh BIN_DIR [hero|rival|cutoff|missing|broken]. Exit 77
+# (skipped) where a tool is missing or no X or sound server can be started.
 set -euo pipefail
+here=$(dirname "$0")
 # shellcheck source=tests/e2e/common.sh
-source "$(dirname "$0")/common.sh"
+source "$here/common.sh"
 bin=$1
-display=:${TYPETOKI_E2E_DISPLAY:-64}
+case=${2:-hero}
+display=:${TYPETOKI_E2E_DISPLAY:-65}
 # The game must show its windows on the X server started here.
 unset QT_QPA_PLATFORM
 
-for tool in pulseaudio pactl parec Xvfb xdotool python3; do
-  command -v "$tool" >/dev/null || {
-    echo "SKIPPED: $tool is not installed (Debian: pulseaudio, pulseaudio-utils, xvfb, xdotool, python3)" >&2
-    exit 77
-  }
-done
-
+need_tools pulseaudio pactl parec pacat Xvfb xdotool
+find_python
 folder=$(mktemp -d)
-pulse="" xvfb="" game="" rec=""
-stop_all() {
-  # Order matters little, but the recorder goes before the server it reads.
-  for pid in $game $rec $xvfb $pulse; do kill "$pid" 2>/dev/null || true; done
-  for pid in $game $rec $xvfb $pulse; do wait "$pid" 2>/dev/null || true; done
-}
-trap 'stop_all; rm -rf "$folder"' EXIT
-
-# A sound server of the test's own, reachable only through its socket in the
-# temporary folder: the player's or the machine's own server (if any) is
-# neither used nor disturbed. As root PulseAudio warns but runs in per-user
-# mode; HOME points into the folder so that no cookie or state file of the
-# real user is read or written. The sink runs at the cues' own format so that
-# the recording holds their samples unresampled. Without norewinds the sink
-# renders far ahead while idle and rewinds when a cue starts; its monitor has
-# already passed on the rendered silence by then, so the recording loses the
-# first part of a cue, or all of it, and its time line drifts from the clock.
-mkdir -m 700 "$folder/run" "$folder/home"
-export HOME=$folder/home XDG_RUNTIME_DIR=$folder/run PULSE_RUNTIME_PATH=$folder/run
-export XDG_CONFIG_HOME=$folder/home/.config PULSE_STATE_PATH=$folder/home/state
-export PULSE_SERVER=unix:$folder/run/native
-unset PULSE_SINK PULSE_SOURCE
-pulseaudio --daemonize=no --system=false --exit-idle-time=-1 -n --use-pid-file=no \
-  --disable-shm=yes --log-target=stderr \
-  --load="module-null-sink sink_name=rec rate=22050 channels=1 norewinds=1" \
-  --load="module-native-protocol-unix auth-anonymous=1 socket=$folder/run/native" \
-  >"$folder/pulse.log" 2>&1 &
-pulse=$!
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-if ! pactl info >/dev/null 2>&1; then
-  cat "$folder/pulse.log" >&2
-  echo "SKIPPED: no PulseAudio server could be started" >&2
-  exit 77
-fi
-pactl set-default-sink rec
-
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.05; done
-if ! xdotool getmouselocation >/dev/null 2>&1; then
-  echo "SKIPPED: no X server could be started on $display" >&2
-  exit 77
-fi
-
-
-# A program folder of the test's own: the game keeps its files beside itself.
+trap finish_test EXIT
 program=$folder/game
-mkdir "$program"
-cp "$bin/typetoki" "$bin"/*.wav "$bin/test.txt" "$program/"
-hero_game_settings "$program" > "$program/tatak.ini"
+make_program_folder "$program"
 
+# For the cases played key by key: each key with the pause after it, in
+# seconds. A hit pauses the game for 50 ms and a miss locks the keys for
+# 200 ms, so no key comes sooner than that after the one before. eya.wav
+# lasts 234 ms, hiku.wav 337 ms, ahh.wav 470 ms. For the cases played to the
+# board: the keys typed (by xdotool type --delay 100, a key every 50 ms).
+hero=$program/eya.wav rival=$program/hiku.wav miss=$program/ahh.wav typed=""
+case $case in
+  hero)
+    # The hero line is "eyaeya...": four hits, a miss (q) that leaves the
+    # line where it was, then the two letters that follow the fourth hit.
+    mode=1
+    keys=(e .4 y .4 a .4 e .4 q .7 y .4 a .4)
+    expected=(eya eya eya eya ahh eya eya) ;;
+  rival)
+    # The rival line is "hikuhiku...".
+    mode=2
+    keys=(h .5 i .5 k .5 u .5 q .7 h .5 i .5)
+    expected=(hiku hiku hiku hiku ahh hiku hiku) ;;
+  cutoff)
+    # Hit after hit, a miss on a sounding hit, and a hit on a sounding miss.
+    mode=2
+    keys=(h .15 i .15 q .3 k .15 u .6)
+    expected=(hiku-cut hiku-cut ahh-cut hiku-cut hiku) ;;
+  missing)
+    mode=1 hero=$program/gone/eya.wav miss=$program/gone.wav
+    typed=eyaeyaeyaeyaeyaeyaeyaeyaeyaeyaq ;;
+  broken)
+    mode=2 rival=$program/garbage.wav miss=$program/cut.wav
+    head -c 4096 /dev/urandom >"$rival"
+    head -c 30 "$program/ahh.wav" >"$miss"    # ends inside "fmt "
+    typed=hikuhikuhikuhikuhikuhikuhikuhiq ;;
+  *) fail "no such case: $case" ;;
+esac
+[ -z "$typed" ] || expected=(click click)
+game_settings "$mode" 10 "$program" "$hero" "$rival" "$miss" >"$program/tatak.ini"
 
-"$program/typetoki" >"$folder/game.log" 2>&1 &
-game=$!
+start_sound_server
+start_x_server
+"$python" "$here/cues.py" click "$folder/click.raw"
+click() { pacat --playback --raw --format=s16le --rate=22050 --channels=1 <"$folder/click.raw"; }
+
+# Recording starts before the game, so the sink is known to be quiet before
+# the first key.
+start_recording "$folder/rec.raw"
+[ -z "$typed" ] || click
+launch "$program/typetoki" >"$folder/game.log" 2>&1
+game=$launched
 pass_splash_and_start
+if [ -n "$typed" ]; then
+  play_to_high_score "$typed" "$program"
+  click
+  sleep 0.2
+else
+  sleep 3.6                                          # the countdown
+  xdotool windowfocus "$main"
+  sleep 0.3
+  set -- "${keys[@]}"
+  while [ $# -gt 0 ]; do
+    xdotool key "$1"
+    sleep "$2"
+    shift 2
+  done
+fi
+stop_process "$rec"
+stop_process "$game"
 
-# Recording starts while the countdown runs, so the sink is known to be quiet
-# before the first key and every cue begins after silence.
-# --raw: given a file name, parec would write a sound file with a header.
-parec --device=rec.monitor --raw --format=s16le --rate=22050 --channels=1 --latency-msec=10 \
-  >"$folder/rec.raw" 2>"$folder/parec.log" &
-rec=$!
-for _ in $(seq 100); do [ -s "$folder/rec.raw" ] && break; sleep 0.05; done
-[ -s "$folder/rec.raw" ] || { cat "$folder/parec.log" >&2; fail "the sink's monitor gave nothing to record"; }
-sleep 3.6                                            # the countdown
-xdotool windowfocus "$main"
-sleep 0.3
-
-# The hero line is "eyaeya...": four hits, a miss (q) that leaves the line
-# where it was, then the two letters that follow the fourth hit. A hit's cue
-# is shorter than the gap; the miss's cue is longer than 400 ms, so the key
-# after it waits until that cue has ended and the next onset follows silence.
-expected=(eya eya eya eya ahh eya eya)
-for key in e y a e q y a; do
-  xdotool key "$key"
-  if [ "$key" = q ]; then sleep 0.7; else sleep 0.4; fi
-done
-sleep 0.6
-kill "$rec"; wait "$rec" 2>/dev/null || true; rec=""
-kill "$game"; wait "$game" 2>/dev/null || true; game=""
-
-[ -s "$folder/rec.raw" ] || { cat "$folder/parec.log" >&2; fail "nothing was recorded"; }
-
-heard=$(python3 - "$folder/rec.raw" "$program" <<'EOF'
-import array, operator, sys, wave
-
-RATE = 22050
-
-def samples_of_raw(path):
-    data = array.array('h')
-    with open(path, 'rb') as f:
-        data.frombytes(f.read())
-    if sys.byteorder != 'little':
-        data.byteswap()
-    return data
-
-def samples_of_wav(path):
-    with wave.open(path) as w:
-        if (w.getnchannels(), w.getsampwidth(), w.getframerate()) != (1, 2, RATE):
-            sys.exit(f'{path}: not 16-bit mono at {RATE} Hz')
-        data = array.array('h')
-        data.frombytes(w.readframes(w.getnframes()))
-    if sys.byteorder != 'little':
-        data.byteswap()
-    return data
-
-recording = samples_of_raw(sys.argv[1])
-cues = {name: samples_of_wav(f'{sys.argv[2]}/{name}.wav') for name in ('eya', 'hiku', 'ahh')}
-
-# A null sink's monitor is digital silence between cues, so a low threshold
-# finds onsets without picking up noise; the quiet run before an onset keeps
-# the inside of one cue (pauses between syllables) from counting twice.
-FRAME = RATE // 200                 # 5 ms
-LOUD = 400                          # mean absolute level of a sounding frame
-QUIET_FRAMES = 20                   # 100 ms of quiet before a new cue
-def level(start):
-    part = recording[start:start + FRAME]
-    return sum(map(abs, part)) / max(len(part), 1)
-
-onsets, quiet = [], QUIET_FRAMES
-for start in range(0, len(recording) - FRAME, FRAME):
-    if level(start) >= LOUD:
-        if quiet >= QUIET_FRAMES:
-            # The first sample of the frame that stands out from silence.
-            first = next(i for i in range(max(start - FRAME, 0), start + FRAME)
-                         if abs(recording[i]) >= LOUD / 4)
-            onsets.append(first)
-        quiet = 0
-    else:
-        quiet += 1
-
-def first_sound(samples):
-    peak = max(map(abs, samples))
-    return next(i for i, s in enumerate(samples) if abs(s) >= peak / 20)
-
-# Normalised cross-correlation of the cue's first 100 ms against the
-# recording near the onset: insensitive to the mixer's gain, and telling
-# voices apart by their waveform, not just by their loudness or length.
-WINDOW = RATE // 10
-SLACK = RATE // 100                 # 10 ms either way of the detected onset
-def similarity(onset, cue):
-    c0 = first_sound(cue)
-    ref = cue[c0:c0 + WINDOW]
-    ref_energy = sum(map(operator.mul, ref, ref))
-    best = 0.0
-    for lag in range(-SLACK, SLACK + 1):
-        start = onset + lag
-        if start < 0 or start + len(ref) > len(recording):
-            continue
-        part = recording[start:start + len(ref)]
-        energy = sum(map(operator.mul, part, part))
-        if energy == 0:
-            continue
-        score = sum(map(operator.mul, part, ref)) / (energy * ref_energy) ** 0.5
-        best = max(best, score)
-    return best
-
-names = []
-for onset in onsets:
-    scores = {name: similarity(onset, cue) for name, cue in cues.items()}
-    ranked = sorted(scores, key=scores.get, reverse=True)
-    best, second = ranked[0], ranked[1]
-    detail = ' '.join(f'{n}={scores[n]:.2f}' for n in ranked)
-    print(f'onset at {onset / RATE:.3f} s: {detail}', file=sys.stderr)
-    # A match must be close and clearly better than the next candidate.
-    if scores[best] < 0.8 or scores[best] - scores[second] < 0.2:
-        names.append('unknown')
-    else:
-        names.append(best)
-print(' '.join(names))
-EOF
-) || fail "the recording could not be analysed"
-
+heard=$("$python" "$here/cues.py" heard "$folder/rec.raw" "$bin") ||
+  fail "the recording could not be analysed"
 [ "$heard" = "${expected[*]}" ] || fail "heard '$heard', expected '${expected[*]}'"
+[ -z "$typed" ] || check_record "$program" "$mode" 30 1
 echo "PASSED: heard $heard"
