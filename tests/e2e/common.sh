@@ -118,11 +118,12 @@ find_python() {
 }
 
 # tatak.ini for a game in game mode $1 lasting $2 seconds whose files are in
-# program folder $3; the three cues are that folder's unless named in $4 $5 $6.
+# program folder $3; the three cues are that folder's unless named in $4 $5 $6,
+# the training text is $training when set, else the folder's test.txt.
 game_settings() {
-  local mode=$1 limit=$2 dir=$3
-  printf '%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$mode" "$limit" "$dir/test.txt" \
-    "${4:-$dir/eya.wav}" "${5:-$dir/hiku.wav}" "${6:-$dir/ahh.wav}" "$dir/test.txt"
+  local mode=$1 limit=$2 dir=$3 text=${training:-$3/test.txt}
+  printf '%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n%s\r\n0.1\r\n' "$mode" "$limit" "$text" \
+    "${4:-$dir/eya.wav}" "${5:-$dir/hiku.wav}" "${6:-$dir/ahh.wav}" "$text"
   for _ in $(seq 12); do printf '<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'; done
 }
 hero_game_settings() { game_settings 1 10 "$1"; }
@@ -164,29 +165,36 @@ pass_splash_and_start() {
   started_at=$EPOCHREALTIME
 }
 
-# After START: types $1 into the game once the countdown is over, checks that
-# no message box opened meanwhile, that "終了！" came when the 10 seconds were
-# up and not later, then passes the result screen and enters the name e2e on
-# the board, which must write tkscore.ini into folder $2. Screenshots of the
-# result and the board go into $shots when it names a folder.
+# After START: types $1 into a 10-second game once the countdown is over,
+# then finish_game with folder $2.
 play_to_high_score() {
-  local keys=$1 data=$2 box="" other ended
   sleep 3.6                                          # the countdown
   xdotool windowfocus "$main"
-  xdotool type --delay 100 "$keys"
+  xdotool type --delay 100 "$1"
+  finish_game "$2" 10
+}
+
+# After the last key of a game of $2 seconds: checks that no message box
+# opened meanwhile and that "終了！" came when the time was up and not later,
+# then passes the result screen and enters the name e2e on the board, which
+# must write tkscore.ini into folder $1. Screenshots of the result and the
+# board go into $shots when it names a folder.
+finish_game() {
+  local data=$1 limit=$2 box="" other ended
   other=$(xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$main" | head -n 1 || true)
   [ -z "$other" ] || fail "a window besides the game's opened: $(xdotool getwindowname "$other")"
 
   # "終了！" carries the application title too: it is the second such window.
-  for _ in $(seq 300); do
+  for _ in $(seq $((limit * 20 + 100))); do
     box=$(xdotool search --onlyvisible --name '^タイプ闘記$' 2>/dev/null | grep -vx "$main" | head -n 1) && [ -n "$box" ] && break
     sleep 0.05
   done
   [ -n "$box" ] || fail "the game did not announce its end"
   ended=$(awk -v a="$started_at" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')
-  # Three seconds of countdown and ten of play; the clock ticks each second.
-  awk -v t="$ended" 'BEGIN { exit !(t >= 12.5 && t <= 14.5) }' ||
-    fail "the game ended $ended s after START, not 13"
+  # Three seconds of countdown, then the time limit; the clock ticks each
+  # second, and pauses in training mode do not count.
+  awk -v t="$ended" -v l="$limit" 'BEGIN { exit !(t >= l + 2.5 && t <= l + 4.5) }' ||
+    fail "the game ended $ended s after START, not $((limit + 3))"
   xdotool windowfocus "$box"; sleep 0.2; xdotool key Return
 
   result=$(wait_window '結果発表')
@@ -205,26 +213,50 @@ play_to_high_score() {
 
 shot() { [ -z "${shots:-}" ] || import -window root "$shots/$1.png"; }
 
-# The one record in tkscore.ini in folder $1 of a 10-second game in game mode
-# $2, in which $3 hits (a multiple of ten) were typed and then $4 misses:
-# what the screens showed.
-# Each hit is worth 2.2 times the accuracy shown at that moment (the first
-# hit: nothing yet shown; then 100 % up to the misses).
+# The judging passes of $1 hits and then $2 misses, each key judged on its
+# own, as check_record takes them.
+single_passes() {
+  local passes=()
+  for _ in $(seq "$1"); do passes+=(h); done
+  for _ in $(seq "$2"); do passes+=(m); done
+  echo "${passes[*]}"
+}
+
+# $1 / $2 × $3, cut to two decimals, as the game writes its figures.
+cut_figure() { awk -v a="$1" -v b="$2" -v f="$3" 'BEGIN { printf "%.15g", int(a / b * f) / 100 }'; }
+
+# The points of a game from its judging passes (each word of $1 one pass,
+# h a hit and m a miss), as the screens showed them: a hit is worth 2.2 times
+# the accuracy shown when its pass began, which the pass's end updates.
+points_of() {
+  awk -v passes="$1" 'BEGIN {
+    n = split(passes, pass, " "); s = 0; shown = 0; typed = 0; right = 0
+    for (p = 1; p <= n; p++) {
+      for (i = 1; i <= length(pass[p]); i++) {
+        typed++
+        if (substr(pass[p], i, 1) == "h") { right++; s = s + shown * 2.2 / 100 }
+      }
+      shown = int(right / typed * 10000) / 100
+    }
+    printf "%.15g", int(s * 100) / 100 }'
+}
+
+# The one record in tkscore.ini in folder $1 of a game in game mode $2
+# lasting $3 seconds, whose keys were judged in the passes $4 (points_of).
 check_record() {
-  local data=$1 mode=$2 hits=$3 misses=$4 points accuracy
-  local serial name score correct speed shown date played limit
-  points=$(awk -v n="$hits" 'BEGIN { s = 0; for (i = 1; i < n; i++) s = s + 100 * 2.2 / 100;
-                                     printf "%.15g", int(s * 100) / 100 }')
-  accuracy=$(awk -v h="$hits" -v m="$misses" 'BEGIN { printf "%.15g", int(h / (h + m) * 10000) / 100 }')
-  IFS=, read -r serial name score correct speed shown date played limit < <(tr -d '\r' < "$data/tkscore.ini")
+  local data=$1 mode=$2 limit=$3 passes=$4 hits typed
+  local serial name score correct speed shown date played limited
+  hits=$(tr -cd h <<<"$passes" | wc -c)
+  typed=$(tr -cd hm <<<"$passes" | wc -c)
+  IFS=, read -r serial name score correct speed shown date played limited < <(tr -d '\r' < "$data/tkscore.ini")
   expect serial "$serial" 1
   expect name "$name" e2e
-  expect points "$score" "$points"
+  expect points "$score" "$(points_of "$passes")"
   expect "correct characters" "$correct" "$hits"
-  expect speed "$speed" "$((hits / 10))"
-  expect accuracy "$shown" "$accuracy"
+  expect speed "$speed" "$(cut_figure "$hits" "$limit" 100)"
+  expect accuracy "$shown" "$(cut_figure "$hits" "$typed" 10000)"
   expect mode "$played" "$mode"
-  expect "time limit" "$limit" 10
+  expect "time limit" "$limited" "$limit"
   case "$date" in *"  "*) ;; *) fail "the date field '$date' lacks its two blanks";; esac
   [ "$(wc -l < "$data/tkscore.ini")" -eq 1 ] || fail "more than one record"
 }
