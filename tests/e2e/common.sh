@@ -216,10 +216,10 @@ shot() { [ -z "${shots:-}" ] || import -window root "$shots/$1.png"; }
 # The judging passes of $1 hits and then $2 misses, each key judged on its
 # own, as check_record takes them.
 single_passes() {
-  local passes=()
-  for _ in $(seq "$1"); do passes+=(h); done
-  for _ in $(seq "$2"); do passes+=(m); done
-  echo "${passes[*]}"
+  local words=()
+  for _ in $(seq "$1"); do words+=(h); done
+  for _ in $(seq "$2"); do words+=(m); done
+  echo "${words[*]}"
 }
 
 # $1 / $2 × $3, cut to two decimals, as the game writes its figures.
