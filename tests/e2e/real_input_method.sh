@@ -62,7 +62,6 @@ for _ in $(seq 100); do [ -S "$folder/run/bus" ] && break; sleep 0.05; done
 [ -S "$folder/run/bus" ] || skip "no session bus could be started"
 # Only the input method and its X frontend: no tray, no notifications.
 launch fcitx5 --disable=all --enable=keyboard,anthy,dbus,dbusfrontend >"$folder/fcitx5.log" 2>&1
-fcitx=$launched
 for _ in $(seq 200); do fcitx5-remote >/dev/null 2>&1 && break; sleep 0.05; done
 fcitx5-remote >/dev/null 2>&1 || { cat "$folder/fcitx5.log" >&2; skip "fcitx5 could not be started"; }
 
