@@ -14,6 +14,7 @@ packages=(
   qt6-svg-dev dpkg-dev desktop-file-utils appstream lintian
   xvfb xdotool imagemagick
   pulseaudio pulseaudio-utils python3 python3-numpy libx11-6 libxtst6
+  fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
 )
 
 missing=()
