@@ -71,9 +71,7 @@ def _xtest():
 
 
 def play(keys, times_path):
-    # The click, then silence, in one write: the stream starts at once and
-    # does not run dry on the click's last sample.
-    sound = np.concatenate((cues.click(), np.zeros(cues.RATE // 10))).astype('<i2').tobytes()
+    sound = cues.click_to_play().tobytes()
     pacat = subprocess.Popen(['pacat', '--playback', '--raw', '--format=s16le',
                               f'--rate={cues.RATE}', '--channels=1', '--latency-msec=10'],
                              stdin=subprocess.PIPE)

@@ -65,6 +65,13 @@ def click():
     return np.round(burst)
 
 
+def click_to_play():
+    """The click as a stream is to be fed it: the click, then 100 ms of
+    silence in the same write, so that the stream starts at once and does not
+    run dry on the click's last sample."""
+    return np.concatenate((click(), np.zeros(RATE // 10))).astype('<i2')
+
+
 def references(folder):
     refs = {name: read_wav(f'{folder}/{name}.wav') for name in CUE_NAMES}
     refs['click'] = click()
@@ -282,9 +289,7 @@ def main(argv):
     if len(argv) == 4 and argv[1] == 'heard':
         print(' '.join(heard_words(argv[2], argv[3])))
     elif len(argv) == 3 and argv[1] == 'click':
-        # The click, then silence, so the stream does not end on the click.
-        samples = np.concatenate((click(), np.zeros(RATE // 10)))
-        samples.astype('<i2').tofile(argv[2])
+        click_to_play().tofile(argv[2])
     else:
         sys.exit(__doc__)
 
