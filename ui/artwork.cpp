@@ -339,26 +339,21 @@ void PaintLandscape(QPainter &p)
     p.drawPath(snow);
 
     // Green ground in two rolling hills, the nearer one darker.
-    QPainterPath far;
-    far.moveTo(0, 172);
-    far.cubicTo(120, 150, 260, 176, w, 160);
-    far.lineTo(w, h);
-    far.lineTo(0, h);
-    far.closeSubpath();
+    const auto hill = [&](double left, QPointF c1, QPointF c2, double right, const QBrush &brush) {
+        QPainterPath ground;
+        ground.moveTo(0, left);
+        ground.cubicTo(c1, c2, QPointF(w, right));
+        ground.lineTo(w, h);
+        ground.lineTo(0, h);
+        ground.closeSubpath();
+        p.setBrush(brush);
+        p.drawPath(ground);
+    };
     QLinearGradient meadow(0, 150, 0, h);
     meadow.setColorAt(0, QColor(0x6C, 0xC0, 0x4A));
     meadow.setColorAt(1, QColor(0x3A, 0x8C, 0x2E));
-    p.setBrush(meadow);
-    p.drawPath(far);
-
-    QPainterPath near;
-    near.moveTo(0, 205);
-    near.cubicTo(150, 182, 330, 214, w, 192);
-    near.lineTo(w, h);
-    near.lineTo(0, h);
-    near.closeSubpath();
-    p.setBrush(QColor(0x2C, 0x74, 0x24));
-    p.drawPath(near);
+    hill(172, {120, 150}, {260, 176}, 160, meadow);
+    hill(205, {150, 182}, {330, 214}, 192, QColor(0x2C, 0x74, 0x24));
 }
 
 }  // namespace

@@ -11,13 +11,8 @@ namespace {
 
 constexpr Rgb kOrnamentGrey = 0x404040;
 
-struct PlacedLabel {
-    QLabel *Form6::*member;
-    LabelDesign design;
-};
-
 // Front to back: a later label lies behind the earlier ones.
-const PlacedLabel kLabels[] = {
+const PlacedLabel<Form6> kLabels[] = {
     {&Form6::Label5,
      {3480, 5400, 2052, 252, kCopyrightLine, kPaleYellow, Qt::AlignHCenter | Qt::AlignTop, 0}},
     {&Form6::Label1, {360, 720, 8412, 4452, "Label1", kMagenta, kTopLeft, 12}},

@@ -16,12 +16,7 @@ namespace {
 
 constexpr Rgb kDarkGreen = 0x004000;
 
-struct PlacedLabel {
-    QLabel *frmAbout::*member;
-    LabelDesign design;
-};
-
-const PlacedLabel kLabels[] = {
+const PlacedLabel<frmAbout> kLabels[] = {
     {&frmAbout::lblTitle, {1200, 240, 3888, 480, "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", kPaleGreen, kTopLeft, 16.2}},
     {&frmAbout::lblVersion, {3360, 720, 1716, 228, "ﾊﾞｰｼﾞｮﾝ", 0xFFC080, kTopLeft, 12}},
     {&frmAbout::lblDescription,
@@ -91,7 +86,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     Image1->setPixmap(ProgramLogo(Image1->size()));
     Image1->setScaledContents(true);
 
-    for (const PlacedLabel &s : kLabels)
+    for (const PlacedLabel<frmAbout> &s : kLabels)
         this->*(s.member) = DesignedLabel(this, s.design, int(kDarkGreen));
 
     for (const BoxDesign &s : kBoxes) {

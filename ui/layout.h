@@ -80,6 +80,14 @@ struct LabelDesign {
     double points;
 };
 
+// A label of a window's design table and the member of the window that
+// keeps it.
+template <class Window>
+struct PlacedLabel {
+    QLabel *Window::*member;
+    LabelDesign design;
+};
+
 // The label, word-wrapped within its place; kNoColor as background leaves
 // it transparent.
 QLabel *DesignedLabel(QWidget *parent, const LabelDesign &design, int background = kNoColor);
