@@ -93,11 +93,15 @@ expect "the input method's state before the first line" "$(input_method_state)" 
 sleep 3.6                                            # the countdown
 
 # Romaji typed into the input method, converted (space) and committed (Enter).
+# With a second argument, screenshots of the composing and of the converted
+# text go into $shots (when set) under that name.
 compose() {
   xdotool type --delay 60 "$1"
   sleep 0.4
+  [ -z "${2:-}" ] || shot "$2-composing"
   xdotool key space
   sleep 0.4
+  [ -z "${2:-}" ] || shot "$2-converting"
   xdotool key Return
   sleep 0.4
 }
@@ -106,14 +110,7 @@ judge() { xdotool key Return; sleep 0.5; }
 case $case in
   japanese)
     expect "the input method's state on a Japanese line" "$(input_method_state)" 2
-    xdotool type --delay 60 nihongo
-    sleep 0.5
-    shot composing
-    xdotool key space
-    sleep 0.5
-    shot converting
-    xdotool key Return
-    sleep 0.4
+    compose nihongo ime
     judge                       # 日本語: three hits, and the line comes again
     compose hon                 # 本 where 日 is wanted
     judge
