@@ -1,0 +1,63 @@
+#include "engine/regularfile.h"
+
+#include "support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using namespace typetoki;
+using namespace typetoki::testing;
+
+namespace {
+
+// Every kind of path a player (or a hostile settings file) can name, each
+// refused or read at once: a pipe with no writer would hang a plain open, a
+// device or a sparse giant would be read into memory whole.
+TEST(RegularFile, HostilePathsAreRefusedQuickly)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString sparse = dir.filePath("sparse");
+    {
+        QFile file(sparse);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(1) << 30));  // 1 GB of nothing on disk
+    }
+    const QString small = dir.filePath("small");
+    WriteRaw(small, "12345");
+
+    const struct {
+        QString path;
+        qint64 limit;
+        FileProblem problem;
+        QByteArray bytes;
+    } cases[] = {
+        {small, 5, FileProblem::None, "12345"},
+        {small, 4, FileProblem::TooLarge, {}},
+        {dir.filePath("missing"), 100, FileProblem::Missing, {}},
+        {small + "/below-a-file", 100, FileProblem::Missing, {}},
+        {QString(), 100, FileProblem::Missing, {}},
+        {fifo, 100, FileProblem::NotAFile, {}},
+        {dir.path(), 100, FileProblem::NotAFile, {}},
+        {"/dev/zero", 100, FileProblem::NotAFile, {}},
+        {"/dev/urandom", 100, FileProblem::NotAFile, {}},
+        {sparse, 16 << 20, FileProblem::TooLarge, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        const FileBytes read = ReadRegularFile(c.path, c.limit);
+        EXPECT_LT(timer.elapsed(), 1000);
+        EXPECT_EQ(read.problem, c.problem);
+        EXPECT_EQ(read.bytes, c.bytes);
+    }
+}
+
+}  // namespace
