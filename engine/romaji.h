@@ -80,6 +80,8 @@ struct KeyResult {
     // The characters of the line the key was typed for, hit or miss: the
     // history counts its hits and misses against them.
     LineSpan target;
+
+    friend bool operator==(const KeyResult &, const KeyResult &) = default;
 };
 
 // The typing of one line. Every key is judged the moment it is typed: it is

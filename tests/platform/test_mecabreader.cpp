@@ -1,7 +1,6 @@
 #include "platform/mecabreader.h"
 
 #include "engine/romaji.h"
-#include "engine/romajitext.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>
@@ -45,18 +44,6 @@ TEST(MecabReaderTest, ReadsLinesAsTheyAreWritten)
         EXPECT_EQ(ReadLine(U(c.line), reader.get()).kana, U(c.kana)) << c.line;
 }
 
-TEST(MecabReaderTest, TheIssuesLineIsTypedEveryWay)
-{
-    OPEN_DICTIONARY(reader);
-    const LineReading reading = ReadLine(U("日本語を打つ"), reader.get());
-    for (const char *keys : {"nihongowoutu", "nihonngowoutsu", "nihoxngowowhutu"}) {
-        RomajiLine line(reading);
-        for (const QChar key : U(keys))
-            EXPECT_TRUE(line.type(key).hit) << keys;
-        EXPECT_TRUE(line.finished()) << keys;
-    }
-}
-
 TEST(MecabReaderTest, WordsStandWhereTheyAreInTheLine)
 {
     OPEN_DICTIONARY(reader);
@@ -94,18 +81,6 @@ TEST(MecabReaderTest, ReadsFromSeveralThreadsAtOnce)
     for (std::thread &thread : threads)
         thread.join();
     EXPECT_EQ(wrong, std::vector<int>(4, 0));
-}
-
-TEST(MecabReaderTest, AWholeTextIsReadInTheBackground)
-{
-    OPEN_DICTIONARY(reader);
-    QStringList lines;
-    for (int i = 0; i < 300; ++i)
-        lines << U("礼に始まり、礼に終わる。") << U("かな") << U("Keep your eyes on the screen.");
-    RomajiText text(lines, reader);
-    text.waitForWorker();
-    EXPECT_TRUE(text.complete());
-    EXPECT_EQ(text.reading(897).kana, U("れいにはじまり、れいにおわる。"));
 }
 
 // A dictionary that cannot be used is a message for the player, not a crash.
