@@ -15,6 +15,7 @@ packages=(
   xvfb xdotool imagemagick
   pulseaudio pulseaudio-utils python3 python3-numpy libx11-6 libxtst6
   fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
+  mecab libmecab-dev mecab-ipadic-utf8
 )
 
 missing=()

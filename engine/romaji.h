@@ -1,0 +1,151 @@
+#pragma once
+// Romaji practice: any Japanese line typed key by key, the way an input
+// method takes romaji, but with no input method running. A line is first
+// turned into what is typed for it (its reading), then each key is judged
+// against every spelling the input methods accept for the rest of it.
+
+#include "engine/reading.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <bitset>
+#include <vector>
+
+namespace typetoki {
+
+// Characters of a line, by their UTF-16 positions.
+struct LineSpan {
+    qsizetype start = 0;
+    qsizetype length = 0;
+
+    friend bool operator==(const LineSpan &, const LineSpan &) = default;
+};
+
+// The kana, pairs of kana and signs, each with the romaji that type it.
+class RomajiTable {
+public:
+    struct Entry {
+        QString kana;
+        QStringList spellings;  // the first is the one the guide suggests
+    };
+
+    // The table built into the program. Loaded on first use; safe to use
+    // from several threads.
+    static const RomajiTable &standard();
+
+    // A table from the text of a table file: one entry a line, the kana, a
+    // tab and the spellings separated by spaces; '#' starts a comment line.
+    // Lines that cannot be used are left out and described in problems.
+    static RomajiTable parse(const QString &text, QStringList *problems = nullptr);
+
+    const QList<Entry> &entries() const { return entries_; }
+    // Null when nothing in the table is written this way.
+    const QStringList *spellings(const QString &kana) const;
+    // How many characters the longest entry covers.
+    int longestKana() const { return longest_; }
+
+private:
+    QList<Entry> entries_;
+    QHash<QString, qsizetype> index_;
+    int longest_ = 0;
+};
+
+// What is typed for one line, worked out once when a text is loaded.
+struct LineReading {
+    QString line;
+    // One unit per character: hiragana and signs, which the table spells,
+    // and keyboard characters, which are typed as themselves.
+    QString kana;
+    // For each unit, the characters of the line it stands for: one kana,
+    // or a kanji word (or the kanji part of it) whose reading cannot be
+    // split any further.
+    QList<LineSpan> source;
+    // Characters with neither reading nor key: never typed, and shown as
+    // skipped. Blanks are not listed; they are skipped as on every line.
+    QList<LineSpan> skipped;
+};
+
+// Whether a line holds characters only a dictionary can read (kanji), so
+// that a text of kana, letters and signs never needs one.
+bool NeedsDictionary(const QString &line);
+
+// The reading of a line. Without a reader (no dictionary) kanji are skipped.
+LineReading ReadLine(const QString &line, const Reader *reader,
+                     const RomajiTable &table = RomajiTable::standard());
+
+struct KeyResult {
+    bool hit = false;
+    // The characters of the line the key was typed for, hit or miss: the
+    // history counts its hits and misses against them.
+    LineSpan target;
+
+    friend bool operator==(const KeyResult &, const KeyResult &) = default;
+};
+
+// The typing of one line. Every key is judged the moment it is typed: it is
+// a hit when some accepted spelling of the rest of the reading begins with
+// what has been typed of the current unit followed by this key; a miss
+// changes nothing, so the player simply types the right key next.
+class RomajiLine {
+public:
+    explicit RomajiLine(LineReading reading, const RomajiTable &table = RomajiTable::standard());
+
+    KeyResult type(QChar key);
+
+    // The whole reading has been typed. A final ん needs nn, xn or n', as in
+    // an input method; a line with nothing to type is finished at once.
+    bool finished() const;
+    // The keys hit so far on this line.
+    const QString &typed() const { return typed_; }
+    // The rest of a spelling that completes the line and agrees with every
+    // choice made so far: "sh" continues "shi", "si" stays "si".
+    QString guide() const;
+    // Characters of the line before this position are typed whole (skipped
+    // ones among them); the rest is still to come.
+    qsizetype doneUpTo() const;
+    const LineReading &reading() const { return reading_; }
+
+private:
+    using Keys = std::bitset<128>;
+
+    // One way of having read what has been typed: the unit reached, the
+    // keys typed of it so far, and what the next key must be when the last
+    // unit was a single n or a doubled consonant.
+    struct State {
+        qsizetype unit = 0;
+        QString pending;
+        char16_t need = 0;
+        qsizetype keyUnit = 0;  // where the last key was typed
+
+        bool sameWay(const State &other) const
+        {
+            return unit == other.unit && need == other.need && pending == other.pending;
+        }
+    };
+    struct Option {
+        qsizetype length;
+        QStringList spellings;
+    };
+    struct Choice {
+        QString spelling;
+        qsizetype length = 1;
+        char16_t then = 0;  // what the key after it must be
+    };
+
+    void step(const State &state, char16_t key, std::vector<State> &out) const;
+    bool singleNFits(qsizetype unit) const;
+    Choice pick(qsizetype unit, const QString &pending, char16_t need) const;
+    const State &leading() const;
+    LineSpan spanOf(qsizetype unit) const;
+
+    LineReading reading_;
+    std::vector<std::vector<Option>> options_;  // longest first
+    std::vector<Keys> firstKeys_;               // keys that can start each unit on
+    std::vector<Choice> suggested_;             // the guide's spelling from each unit on
+    std::vector<State> states_;
+    QString typed_;
+};
+
+}  // namespace typetoki

@@ -1,0 +1,41 @@
+#pragma once
+// Readings from MeCab with the IPA dictionary, through MeCab's C library.
+
+#include "engine/reading.h"
+
+#include <memory>
+
+struct mecab_model_t;
+struct mecab_t;
+
+namespace typetoki {
+
+class MecabReader final : public Reader {
+public:
+    // Where Debian's mecab-ipadic-utf8 builds the dictionary. Named outright
+    // rather than taken from /etc/mecabrc, whose default may be another
+    // dictionary with its fields in other places.
+    static QString defaultDictionary();
+
+    // Opens the dictionary in folder. On failure returns null and puts in
+    // *problem a sentence the player can be shown, naming the folder and
+    // the package that provides it.
+    static std::unique_ptr<MecabReader> open(QString *problem,
+                                             const QString &folder = defaultDictionary());
+
+    ~MecabReader() override;
+    MecabReader(const MecabReader &) = delete;
+    MecabReader &operator=(const MecabReader &) = delete;
+
+    // Safe from several threads at once: the model and tagger are shared,
+    // each call has a lattice of its own.
+    QList<Word> words(const QString &line) const override;
+
+private:
+    MecabReader(mecab_model_t *model, mecab_t *tagger);
+
+    mecab_model_t *model_;
+    mecab_t *tagger_;
+};
+
+}  // namespace typetoki
