@@ -186,7 +186,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
     QTest::keyClick(w.form.Text1, 'x');
     EXPECT_EQ(w.form.Text2[5]->text(), "90");
     EXPECT_EQ(w.form.background(), kGreenBackground);
-    EXPECT_EQ(w.world.sounds.filter("ahh.wav").size(), 1);
+    EXPECT_EQ(w.world.sounds.filter("play miss").size(), 1);
 }
 
 TEST(Form1, BackspaceAndEnterInTrainingMode)
