@@ -15,6 +15,8 @@ where the cue ended, fell silent, or something else began.
 Used as a module by the end-to-end tests and the latency benchmark, and as a
 command:
     cues.py heard RECORDING.raw CUE_FOLDER   the cues heard, one word each
+    cues.py levels RECORDING.raw CUE_FOLDER  the level of each cue heard
+                                             against its file, one a line
     cues.py click OUT.raw                    the calibration click to play
 A word is the cue's name (eya, hiku, ahh, click), with -cut when the cue was
 stopped before its end, mixed when the part that overlapped an unfinished
@@ -320,6 +322,9 @@ def heard_words(recording_path, cue_folder):
 def main(argv):
     if len(argv) == 4 and argv[1] == 'heard':
         print(' '.join(heard_words(argv[2], argv[3])))
+    elif len(argv) == 4 and argv[1] == 'levels':
+        for h in segment(read_raw(argv[2]), references(argv[3])):
+            print(f'{h.gain:.4f}')
     elif len(argv) == 3 and argv[1] == 'click':
         click_to_play().tofile(argv[2])
     else:
