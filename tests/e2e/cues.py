@@ -47,6 +47,8 @@ ALONE = 0.98               # a cue heard alone scores at least this (1.0 when ex
 TELLING = 0.95             # a mix must have scored below this to be told apart
 REST = 0.1                 # a cut cue's rest heard at more than this share played on
 PHASES = 20                # fractions of a sample tried in lining a cue up
+SETTLE = RATE // 1000      # a cue's first 1 ms may still hold the server's rate
+                           # conversion of the sound it cut off
 
 
 def read_raw(path):
@@ -144,11 +146,12 @@ def _identify(recording, refs, at):
     scores, onsets = {}, {}
     for name, ref in refs.items():
         first_loud = _first_loud(ref)
-        head = ref[:HEAD]
-        lo, corr = _sliding_ncc(recording, head, at - first_loud - SLACK, at - first_loud + SLACK)
+        head = ref[SETTLE:HEAD]
+        earliest = at - first_loud - SLACK + SETTLE
+        lo, corr = _sliding_ncc(recording, head, earliest, earliest + 2 * SLACK)
         best = int(np.argmax(corr)) if len(corr) else 0
         scores[name] = float(corr[best]) if len(corr) else 0.0
-        onsets[name] = lo + best
+        onsets[name] = lo + best - SETTLE
     ranked = sorted(scores, key=scores.get, reverse=True)
     if scores[ranked[0]] < MATCH or scores[ranked[0]] - scores[ranked[1]] < MARGIN:
         return 'unknown', at, scores
@@ -171,9 +174,9 @@ def _lined_up(recording, ref, onset):
     best = None
     for fraction in np.arange(PHASES) / PHASES:
         delayed = _delayed(ref, fraction)
-        head = delayed[:HEAD]
+        head = delayed[SETTLE:HEAD]
         for start in (onset - 1, onset):
-            part = recording[max(start, 0):max(start, 0) + len(head)]
+            part = recording[max(start, 0) + SETTLE:max(start, 0) + SETTLE + len(head)]
             if len(part) < len(head):
                 continue
             error = part - _gain(part, head) * head
@@ -195,6 +198,7 @@ def _follow(recording, ref, onset):
     part = recording[onset:onset + len(ref)]
     expected = _gain(part, ref) * ref[:len(part)]
     error = part - expected
+    error[:SETTLE] = 0
     frames = len(part) // FRAME
 
     def energy(x):
@@ -246,10 +250,10 @@ def _best_reading(recording, refs, at, beneath):
         first_scores = first_scores or scores
         if name == 'unknown':
             continue
+        onset, ref = _lined_up(reading, refs[name], onset)
         source = recording
         if beneath[at:].any():
-            source = recording - _level_beneath(recording, refs[name], onset, beneath) * beneath
-        onset, ref = _lined_up(source, refs[name], onset)
+            source = recording - _level_beneath(recording, ref, onset, beneath) * beneath
         length = _follow(source, ref, onset)
         if length >= FRAME and (best is None or length > best[2]):
             best = (name, onset, length, source, ref)
