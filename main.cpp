@@ -39,10 +39,17 @@ int main(int argc, char *argv[])
         if (!form) {
             form = std::make_unique<typetoki::Form1>(state, typetoki::Platform{clock, events, random, sound});
             form->setInputMethodSwitch(&inputMethodSwitch);
-            sound.preload({state.heroSoundPath, state.rivalSoundPath, state.missSoundPath});
+            // One output stream for the whole life of the window.
+            sound.open();
         }
         form->show();
     });
     splash->show();
-    return app.exec();
+    const int status = app.exec();
+    // The audio output closes first, while everything it might still touch
+    // exists: its threads end here, not in some destructor after the
+    // application object has gone.
+    sound.close();
+    form.reset();
+    return status;
 }

@@ -194,7 +194,7 @@ int main(int argc, char *argv[])
     QtEventPump events;
     MtRandom random;
     SoundCues sound;
-    sound.preload({state.heroSoundPath, state.rivalSoundPath, state.missSoundPath});
+    sound.open();
 
     ScriptedForm1 form(state, {clock, events, random, sound});
     // After the window has read its settings, as a player's choices would be.

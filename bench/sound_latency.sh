@@ -37,3 +37,5 @@ sleep 0.3
 "$python" "$root/bench/sound_latency.py" play "$keys" "$folder/times.json"
 stop_process "$rec"
 "$python" "$root/bench/sound_latency.py" report "$folder/rec.raw" "$folder/times.json" "$bin"
+# What the sound server granted the game's stream, as the game read it back.
+grep -h '^sound:' "$folder/game.log" || echo "sound: the game wrote no line about its stream"

@@ -171,7 +171,7 @@ void Game::StartGame()
         }
         break;
     }
-    p_.sound.preload({m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath});
+    p_.sound.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (!CountDown())
         return;
     screen_.setText(Box::Text1, QString());
@@ -315,15 +315,15 @@ void Game::JudgeInput()
             screen_.setText(Box::Text1, WithoutFirst(typedTrim));
             screen_.setText(Box::Text4, WithoutFirst(targetTrim));
             switch (lineKind_) {
-            case 1: PlayCue(m_.heroSoundPath); break;
-            case 2: PlayCue(m_.rivalSoundPath); break;
+            case 1: PlayCue(Cue::Hero); break;
+            case 2: PlayCue(Cue::Rival); break;
             default:
                 if (soundRun_ > 5)
                     soundRun_ = 0;
                 if (soundRun_ == 0)
                     soundPick_ = std::int16_t(std::floor(2 * p_.random.next() + 1));
                 ++soundRun_;
-                PlayCue(soundPick_ == 1 ? m_.heroSoundPath : m_.rivalSoundPath);
+                PlayCue(soundPick_ == 1 ? Cue::Hero : Cue::Rival);
                 break;
             }
             if (m_.gameMode == 4)
@@ -337,7 +337,7 @@ void Game::JudgeInput()
             continue;
         }
 
-        PlayCue(m_.missSoundPath);
+        PlayCue(Cue::Miss);
         if (lineKind_ == 1 || lineKind_ == 2)
             screen_.setText(Box::Text1, QString());
         m_.inputLocked = 1;
@@ -433,10 +433,10 @@ void Game::EchoChant()
 
 // ---- Sound and waits -----------------------------------------------------
 
-void Game::PlayCue(const QString &path)
+void Game::PlayCue(Cue cue)
 {
     p_.sound.stop();
-    p_.sound.play(path);
+    p_.sound.play(cue);
 }
 
 bool Game::WaitUntil(double deadline)

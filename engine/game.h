@@ -84,7 +84,7 @@ public:
     void BuildVsLines();
     void WaitSeconds(double seconds);
     void WaitPaused(float seconds);
-    void PlayCue(const QString &path);
+    void PlayCue(Cue cue);
 
 private:
     void ResetGame();

@@ -83,15 +83,33 @@ public:
     virtual double next() = 0;
 };
 
+// The game's three cues, named by what sounds them rather than by file.
+enum class Cue { Hero, Rival, Miss };
+
+// Why a sound file cannot be played, as the settings dialog tells the player.
+enum class SoundProblem {
+    None,
+    Missing,   // no such file
+    NotSound,  // not a file of sound the game can read
+    TooLong,   // longer than a cue may last, or too large a file
+};
+
 class Sound {
 public:
     virtual ~Sound() = default;
-    // Reads the files ahead, so that playing one later never waits for a disk.
-    virtual void preload(const QStringList &paths) = 0;
+    // The files the cues play. They are read ahead, so that a cue never waits
+    // for a disk.
+    virtual void setCueFiles(const QString &hero, const QString &rival, const QString &miss) = 0;
     // Cuts off whatever cue is sounding.
     virtual void stop() = 0;
     // Starts a cue and returns at once; a file that cannot be played is silent.
-    virtual void play(const QString &path) = 0;
+    virtual void play(Cue cue) = 0;
+    // The settings dialog's play button: reads the file anew and starts it,
+    // or tells why it cannot.
+    virtual SoundProblem preview(const QString &path) = 0;
+    // The player's options: no cues at all, and their loudness.
+    virtual void setMuted(bool muted) = 0;
+    virtual void setVolume(int percent) = 0;
 };
 
 }  // namespace typetoki

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev
+  libsndfile1-dev libsamplerate0-dev libpulse-dev
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   fonts-ipafont-gothic

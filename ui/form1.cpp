@@ -10,6 +10,7 @@
 #include "ui/frmabout.h"
 #include "ui/layout.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -85,6 +86,9 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
         result.exec();
     });
     Form_Load();
+    options_ = std::make_unique<Options>(m_.dataFolder);
+    applySoundOptions(ReadSoundOptions(*options_), false);
+    sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
 
@@ -239,6 +243,27 @@ void Form1::buildMenus()
     QMenu *MenuOption = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
     MenuSettei = MenuOption->addAction(QStringLiteral("ｹﾞｰﾑの設定(&S)"));
     MenuScore = MenuOption->addAction(QStringLiteral("ﾊｲｽｺｱ(&H)"));
+    MenuOption->addSeparator();
+    MenuKoukaon = MenuOption->addAction(QStringLiteral("効果音(&K)"));
+    MenuKoukaon->setCheckable(true);
+    MenuOnryou = MenuOption->addMenu(QStringLiteral("音量(&V)"));
+    auto *steps = new QActionGroup(MenuOnryou);
+    for (std::size_t i = 0; i < MenuOnryouStep.size(); ++i) {
+        const int percent = kVolumeSteps[i];
+        MenuOnryouStep[i] = MenuOnryou->addAction(QStringLiteral("%1%").arg(percent));
+        MenuOnryouStep[i]->setCheckable(true);
+        steps->addAction(MenuOnryouStep[i]);
+        connect(MenuOnryouStep[i], &QAction::triggered, this, [this, percent] {
+            SoundOptions sound = soundOptions_;
+            sound.volumePercent = percent;
+            applySoundOptions(sound, true);
+        });
+    }
+    connect(MenuKoukaon, &QAction::triggered, this, [this](bool on) {
+        SoundOptions sound = soundOptions_;
+        sound.on = on;
+        applySoundOptions(sound, true);
+    });
 
     QMenu *sonota = bar->addMenu(QStringLiteral("その他(&E)"));
     gao = sonota->addAction(QStringLiteral("がおぉぉぉ(&G)"));
@@ -340,8 +365,24 @@ void Form1::Toolbar1_ButtonMenuClick(int index)
 
 void Form1::MenuSettei_Click()
 {
-    if (!gameRunning())
-        openSettingsDialog();
+    if (gameRunning())
+        return;
+    openSettingsDialog();
+    // Read ahead now, so the first cue of the next game is ready.
+    sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
+}
+
+void Form1::applySoundOptions(const SoundOptions &sound, bool keep)
+{
+    soundOptions_ = sound;
+    sound_.setMuted(!sound.on);
+    sound_.setVolume(sound.volumePercent);
+    MenuKoukaon->setChecked(sound.on);
+    for (std::size_t i = 0; i < MenuOnryouStep.size(); ++i)
+        MenuOnryouStep[i]->setChecked(kVolumeSteps[i] == sound.volumePercent);
+    // An option that cannot be written still holds for this run.
+    if (keep)
+        WriteSoundOptions(*options_, sound);
 }
 
 void Form1::MenuScore_Click()

@@ -4,11 +4,13 @@
 // player's keys, clicks and the clock's ticks.
 
 #include "engine/game.h"
+#include "persistence/options.h"
 #include "platform/inputmethodswitch.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -72,6 +74,9 @@ public:
     QAction *MenuEnd = nullptr;
     QAction *MenuSettei = nullptr;
     QAction *MenuScore = nullptr;
+    QAction *MenuKoukaon = nullptr;                // cues on or off
+    QMenu *MenuOnryou = nullptr;                   // their volume
+    std::array<QAction *, 4> MenuOnryouStep{};     // as kVolumeSteps
     QAction *gao = nullptr;
     QAction *hiyowa = nullptr;
     QAction *seigi = nullptr;
@@ -109,6 +114,8 @@ private:
     void buildMenus();
     void buildToolbar();
     bool gameRunning() const { return m_.gamePhase != kIdle; }
+    // Hands the options to the sound and the menu, and keeps them.
+    void applySoundOptions(const SoundOptions &sound, bool keep);
 
     Module1 &m_;
     Sound &sound_;
@@ -120,6 +127,8 @@ private:
     InputMethod inputMethod_ = InputMethod::Hiragana;
     InputMethodSwitch *inputMethodSwitch_ = nullptr;
     Rgb background_ = kGreenBackground;
+    std::unique_ptr<Options> options_;
+    SoundOptions soundOptions_;
 };
 
 }  // namespace typetoki

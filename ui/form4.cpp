@@ -363,11 +363,31 @@ void Form4::Command7_Click(int index)
     rememberedName_ = answer.fileName;
 }
 
+QString SoundProblemText(SoundProblem problem, const QString &path)
+{
+    QString why;
+    switch (problem) {
+    case SoundProblem::None: return {};
+    case SoundProblem::Missing: why = QStringLiteral("ファイルが見つかりません。"); break;
+    case SoundProblem::NotSound:
+        why = QStringLiteral("音声ファイルではないか、読めない形式です。");
+        break;
+    case SoundProblem::TooLong:
+        why = QStringLiteral("音声が長すぎます。効果音は10秒（16MB）までです。");
+        break;
+    }
+    return why + u'\n' + path;
+}
+
 void Form4::Command5_Click(int index)
 {
-    // The box as it stands now: the player hears a file before keeping it.
+    // The box as it stands now: the player hears a file before keeping it,
+    // or learns why it would be silent in a game.
     sound_.stop();
-    sound_.play(Text2[index]->text());
+    const QString path = Text2[index]->text();
+    const SoundProblem problem = sound_.preview(path);
+    if (problem != SoundProblem::None)
+        message_(this, kApplicationTitle, SoundProblemText(problem, path));
 }
 
 void Form4::Command1_Click()

@@ -47,6 +47,10 @@ QStringList NameFilters(const QString &filter);
 // exist: the caller decides what a missing file means.
 FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName);
 
+// Why the play button cannot play the file at path, for its message box;
+// empty for SoundProblem::None.
+QString SoundProblemText(SoundProblem problem, const QString &path);
+
 class Form4 : public QDialog {
     Q_OBJECT
 public:

@@ -78,8 +78,10 @@ start_x_server() {
 # has already passed on the rendered silence by then, so the recording loses
 # the first part of a cue, or all of it, and its time line drifts from the
 # clock.
+# Its process id is left in $sound_server; it may be started again after it
+# was stopped.
 start_sound_server() {
-  mkdir -m 700 "$folder/run" "$folder/home"
+  mkdir -p -m 700 "$folder/run" "$folder/home"
   export HOME=$folder/home XDG_RUNTIME_DIR=$folder/run PULSE_RUNTIME_PATH=$folder/run
   export XDG_CONFIG_HOME=$folder/home/.config PULSE_STATE_PATH=$folder/home/state
   export PULSE_SERVER=unix:$folder/run/native
@@ -88,7 +90,8 @@ start_sound_server() {
     --disable-shm=yes --log-target=stderr \
     --load="module-null-sink sink_name=rec rate=22050 channels=1 norewinds=1" \
     --load="module-native-protocol-unix auth-anonymous=1 socket=$folder/run/native" \
-    >"$folder/pulse.log" 2>&1
+    >>"$folder/pulse.log" 2>&1
+  sound_server=$launched
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
   if ! pactl info >/dev/null 2>&1; then
     cat "$folder/pulse.log" >&2

@@ -3,8 +3,10 @@ how long each was heard, and whether a new one cut the previous one off.
 
 The sink is a null sink at the cues' own format (16-bit mono, 22050 Hz) and
 both the game's streams and the sink run at full volume, so a cue playing on
-its own comes out of the monitor sample for sample as it is in its file, and
-between cues the monitor gives digital silence. A cue is therefore found by
+its own comes out of the monitor as it is in its file, and between cues the
+monitor gives digital silence. The game plays at a rate of its own, which the
+server converts back; so a cue lands between two of the sink's samples, and
+each cue heard is compared with its file delayed by that fraction of a sample. A cue is therefore found by
 normalised cross-correlation with the WAV files (insensitive to gain, telling
 voices apart by waveform rather than loudness), then followed for as long as
 the recording goes on being that cue alone: the sample where it stops is
@@ -13,6 +15,8 @@ where the cue ended, fell silent, or something else began.
 Used as a module by the end-to-end tests and the latency benchmark, and as a
 command:
     cues.py heard RECORDING.raw CUE_FOLDER   the cues heard, one word each
+    cues.py levels RECORDING.raw CUE_FOLDER  the level of each cue heard
+                                             against its file, one a line
     cues.py click OUT.raw                    the calibration click to play
 A word is the cue's name (eya, hiku, ahh, click), with -cut when the cue was
 stopped before its end, mixed when the part that overlapped an unfinished
@@ -20,7 +24,7 @@ cue did not sound like the new cue alone, unclear when the keys came so late
 that a mix could not have been told apart, or unknown.
 """
 
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 import sys
 import wave
 
@@ -42,6 +46,9 @@ MARGIN = 0.2               # ...this far above the next candidate
 ALONE = 0.98               # a cue heard alone scores at least this (1.0 when exact)
 TELLING = 0.95             # a mix must have scored below this to be told apart
 REST = 0.1                 # a cut cue's rest heard at more than this share played on
+PHASES = 20                # fractions of a sample tried in lining a cue up
+SETTLE = RATE // 1000      # a cue's first 1 ms may still hold the server's rate
+                           # conversion of the sound it cut off
 
 
 def read_raw(path):
@@ -95,6 +102,7 @@ class Heard:
     alone: float = None    # the score there (0 when the recording strayed from this cue)
     mix: float = None      # what a mix with the cut cue's rest would have scored
     rest: float = None     # how much of the cut cue's rest is heard, 1 for all of it
+    ref: np.ndarray = field(default=None, repr=False)   # the file lined up with the recording
 
     @property
     def word(self):
@@ -138,15 +146,43 @@ def _identify(recording, refs, at):
     scores, onsets = {}, {}
     for name, ref in refs.items():
         first_loud = _first_loud(ref)
-        head = ref[:HEAD]
-        lo, corr = _sliding_ncc(recording, head, at - first_loud - SLACK, at - first_loud + SLACK)
+        head = ref[SETTLE:HEAD]
+        earliest = at - first_loud - SLACK + SETTLE
+        lo, corr = _sliding_ncc(recording, head, earliest, earliest + 2 * SLACK)
         best = int(np.argmax(corr)) if len(corr) else 0
         scores[name] = float(corr[best]) if len(corr) else 0.0
-        onsets[name] = lo + best
+        onsets[name] = lo + best - SETTLE
     ranked = sorted(scores, key=scores.get, reverse=True)
     if scores[ranked[0]] < MATCH or scores[ranked[0]] - scores[ranked[1]] < MARGIN:
         return 'unknown', at, scores
     return ranked[0], onsets[ranked[0]], scores
+
+
+def _delayed(ref, fraction):
+    """ref delayed by a fraction of a sample, band-limited."""
+    if fraction == 0:
+        return ref
+    size = 1 << int(np.ceil(np.log2(len(ref) + 64)))
+    spectrum = np.fft.rfft(ref, size) * np.exp(-2j * np.pi * np.fft.rfftfreq(size) * fraction)
+    return np.fft.irfft(spectrum, size)[:len(ref)]
+
+
+def _lined_up(recording, ref, onset):
+    """(onset, ref delayed) that best match the recording over the cue's
+    first 50 ms: the whole sample where the cue begins, from onset - 1 to
+    onset, and the fraction of a sample it lies beyond that."""
+    best = None
+    for fraction in np.arange(PHASES) / PHASES:
+        delayed = _delayed(ref, fraction)
+        head = delayed[SETTLE:HEAD]
+        for start in (onset - 1, onset):
+            part = recording[max(start, 0) + SETTLE:max(start, 0) + SETTLE + len(head)]
+            if len(part) < len(head):
+                continue
+            error = part - _gain(part, head) * head
+            if best is None or error @ error < best[0]:
+                best = (float(error @ error), max(start, 0), delayed)
+    return (onset, ref) if best is None else best[1:]
 
 
 def _gain(part, ref):
@@ -162,6 +198,7 @@ def _follow(recording, ref, onset):
     part = recording[onset:onset + len(ref)]
     expected = _gain(part, ref) * ref[:len(part)]
     error = part - expected
+    error[:SETTLE] = 0
     frames = len(part) // FRAME
 
     def energy(x):
@@ -177,7 +214,7 @@ def _follow(recording, ref, onset):
 def _played_on(refs, before, start, length):
     """The cue before as it would have sounded from sample start on, had it
     played to its end, in a silence of the given length."""
-    ref = refs[before.name]
+    ref = before.ref
     out = np.zeros(length)
     end = min(before.onset + len(ref), length)
     if start < end:
@@ -213,12 +250,13 @@ def _best_reading(recording, refs, at, beneath):
         first_scores = first_scores or scores
         if name == 'unknown':
             continue
+        onset, ref = _lined_up(reading, refs[name], onset)
         source = recording
         if beneath[at:].any():
-            source = recording - _level_beneath(recording, refs[name], onset, beneath) * beneath
-        length = _follow(source, refs[name], onset)
+            source = recording - _level_beneath(recording, ref, onset, beneath) * beneath
+        length = _follow(source, ref, onset)
         if length >= FRAME and (best is None or length > best[2]):
-            best = (name, onset, length, source)
+            best = (name, onset, length, source, ref)
     return best, first_scores
 
 
@@ -247,10 +285,10 @@ def segment(recording, refs):
             heard.append(Heard(at, 'unknown', end - at, end - at, 0.0))
             pos = end
             continue
-        name, onset, length, source = best
-        ref = refs[name]
+        name, onset, length, source, ref = best
         part = source[onset:onset + length]
-        heard.append(Heard(onset, name, length, len(ref), ncc(part, ref[:length]), _gain(part, ref)))
+        heard.append(Heard(onset, name, length, len(ref), ncc(part, ref[:length]), _gain(part, ref),
+                           ref=ref))
         pos = max(onset + length, at + 1)
     for before, now, after in zip(heard, heard[1:], heard[2:] + [None]):
         if 'unknown' not in (before.name, now.name):
@@ -269,9 +307,9 @@ def _check_alone(recording, refs, before, now, next_onset):
     if overlap <= 0:
         return
     heard = recording[now.onset:now.onset + overlap]
-    alone = refs[now.name][:overlap].copy()
+    alone = now.ref[:overlap].copy()
     alone[now.length:] = 0
-    rest = before.gain * refs[before.name][into:into + overlap]
+    rest = before.gain * before.ref[into:into + overlap]
     gain = float(heard @ alone) / float(alone @ alone) if alone.any() else 0.0
     now.alone = ncc(heard, alone)
     now.mix = ncc(now.gain * alone + rest, alone)
@@ -288,6 +326,9 @@ def heard_words(recording_path, cue_folder):
 def main(argv):
     if len(argv) == 4 and argv[1] == 'heard':
         print(' '.join(heard_words(argv[2], argv[3])))
+    elif len(argv) == 4 and argv[1] == 'levels':
+        for h in segment(read_raw(argv[2]), references(argv[3])):
+            print(f'{h.gain:.4f}')
     elif len(argv) == 3 and argv[1] == 'click':
         click_to_play().tofile(argv[2])
     else:

@@ -44,6 +44,18 @@ class Telling(unittest.TestCase):
         self.assertEqual(words(recording(('hiku', 100, None, 0.2), ('eya', 600, None, 0.5))),
                          ['hiku', 'eya'])
 
+    def test_cues_landing_between_samples_are_heard_whole_and_cut_where_they_stop(self):
+        # As the server's rate conversion puts them: a fraction of a sample late.
+        rec = np.zeros(ms(1500))
+        for name, start, fraction, heard in (('eya', 100, 0.3, None), ('ahh', 500, 0.55, 200),
+                                             ('hiku', 700, 0.85, None)):
+            sound = cues._delayed(refs[name], fraction)[:ms(heard) if heard else None]
+            rec[ms(start):ms(start) + len(sound)] += sound
+        rec = np.round(rec)
+        self.assertEqual(words(rec), ['eya', 'ahh-cut', 'hiku'])
+        # Where the cue's first sample lies, not the whole sample before it.
+        self.assertEqual([h.onset for h in cues.segment(rec, refs)], [ms(100), ms(500), ms(700)])
+
     def test_a_sound_that_is_no_cue_is_unknown(self):
         rec = np.zeros(RATE)
         t = np.arange(RATE // 5) / RATE

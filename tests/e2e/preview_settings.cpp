@@ -27,9 +27,16 @@ public:
 
 class PrintedSound final : public Sound {
 public:
-    void preload(const QStringList &) override {}
+    void setCueFiles(const QString &, const QString &, const QString &) override {}
     void stop() override { std::puts("stop"); }
-    void play(const QString &path) override { std::printf("play %s\n", qPrintable(path)); }
+    void play(Cue) override {}
+    SoundProblem preview(const QString &path) override
+    {
+        std::printf("play %s\n", qPrintable(path));
+        return SoundProblem::None;
+    }
+    void setMuted(bool) override {}
+    void setVolume(int) override {}
 };
 
 }  // namespace

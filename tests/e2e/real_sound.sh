@@ -22,8 +22,26 @@
 #            plays a click of its own before the game and another once the
 #            record is written, so the recording is known to have been live
 #            all along: it must hold those two clicks and nothing else.
-# Usage: real_sound.sh BIN_DIR [hero|rival|cutoff|missing|broken]. Exit 77
-# (skipped) where a tool is missing or no X or sound server can be started.
+#   replaced: during a hero game the hit cue's file is replaced by another
+#            sound and the miss cue's file, missing until then, is put in
+#            place. The first hit after that still sounds the old file (read
+#            again meanwhile), the next the new one; the first miss is
+#            silent while its file is read, the next sounds it.
+#   mute:    効果音 turned off through the ｵﾌﾟｼｮﾝ menu silences the hits that
+#            follow, and turned on again brings them back; typetoki.conf
+#            keeps the choice.
+#   volume50: with 50 % in typetoki.conf every cue is heard at half its
+#            level (within 1 dB); the cases played key by key check full
+#            level the same way.
+#   restart: the sound server is stopped and started again during the game;
+#            the cue of the next key reopens the stream by itself and is
+#            heard, as are the ones after it.
+#   closecue: the game closed through its menu while a cue sounds, several
+#            times over, must end with status 0 and no assertion of the
+#            sound library.
+# Usage: real_sound.sh BIN_DIR [hero|rival|cutoff|missing|broken|replaced|
+# mute|volume50|restart|closecue]. Exit 77 (skipped) where a tool is missing
+# or no X or sound server can be started.
 set -euo pipefail
 here=$(dirname "$0")
 # shellcheck source=tests/e2e/common.sh
@@ -46,7 +64,8 @@ make_program_folder "$program"
 # 200 ms, so no key comes sooner than that after the one before. eya.wav
 # lasts 234 ms, hiku.wav 337 ms, ahh.wav 470 ms. For the cases played to the
 # board: the keys typed (by xdotool type --delay 100, a key every 50 ms).
-hero=$program/eya.wav rival=$program/hiku.wav miss=$program/ahh.wav typed=""
+# A key may also be @name, which runs the step of that name instead.
+hero=$program/eya.wav rival=$program/hiku.wav miss=$program/ahh.wav typed="" level=1
 case $case in
   hero)
     # The hero line is "eyaeya...": four hits, a miss (q) that leaves the
@@ -72,8 +91,48 @@ case $case in
     head -c 4096 /dev/urandom >"$rival"
     head -c 30 "$program/ahh.wav" >"$miss"    # ends inside "fmt "
     typed=hikuhikuhikuhikuhikuhikuhikuhiq ;;
+  replaced)
+    mode=1 miss=$program/later.wav
+    keys=(e .4 y .4 q .7 @replace .3 a .4 e .4 q .7 q .7)
+    expected=(eya eya eya hiku ahh) ;;
+  mute)
+    mode=1
+    keys=(e .4 @menu_sound .5 y .4 a .4 @menu_sound .5 e .4)
+    expected=(eya eya) ;;
+  volume50)
+    mode=1 level=0.5
+    printf '[sound]\nvolume=50\n' >"$program/typetoki.conf"
+    keys=(e .4 y .4 q .7 a .4)
+    expected=(eya eya ahh eya) ;;
+  restart)
+    mode=1
+    keys=(e .4 y .4 @restart_server .5 a .4 e .4 y .4)
+    expected=(eya eya eya eya eya) ;;
+  closecue)
+    mode=1 ;;
   *) fail "no such case: $case" ;;
 esac
+
+replace() {
+  cp "$program/hiku.wav" "$program/new.wav"
+  mv "$program/new.wav" "$program/eya.wav"
+  cp "$program/ahh.wav" "$program/later.wav"
+}
+# Alt+O opens ｵﾌﾟｼｮﾝ, K its item 効果音, which turns the cues off or on.
+menu_sound() {
+  xdotool key alt+o
+  sleep 0.3
+  xdotool key k
+}
+# The recording ends with the server; a new one starts with the new server.
+recordings=("$folder/rec.raw")
+restart_server() {
+  stop_process "$rec"
+  stop_process "$sound_server"
+  start_sound_server
+  recordings+=("$folder/rec${#recordings[@]}.raw")
+  start_recording "${recordings[-1]}"
+}
 [ -z "$typed" ] || expected=(click click)
 game_settings "$mode" 10 "$program" "$hero" "$rival" "$miss" >"$program/tatak.ini"
 
@@ -82,9 +141,42 @@ start_x_server
 "$python" "$here/cues.py" click "$folder/click.raw"
 click() { pacat --playback --raw --format=s16le --rate=22050 --channels=1 <"$folder/click.raw"; }
 
+if [ "$case" = closecue ]; then
+  # Each round: a hit, and the window closed by ﾌｧｲﾙ, "タイプ闘記"の終了 while
+  # its cue sounds (eya.wav lasts 234 ms).
+  start_recording "$folder/rec.raw"
+  rounds=6
+  for round in $(seq "$rounds"); do
+    launch "$program/typetoki" >"$folder/game$round.log" 2>&1
+    game=$launched
+    pass_splash_and_start
+    sleep 3.6
+    xdotool windowfocus "$main"
+    sleep 0.3
+    xdotool key e
+    sleep 0.05
+    xdotool key alt+f
+    sleep 0.05
+    xdotool key e
+    status=0
+    for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.05; done
+    kill -0 "$game" 2>/dev/null && fail "round $round: the game did not end when closed"
+    wait "$game" || status=$?
+    stop_process "$game"
+    [ "$status" -eq 0 ] || fail "round $round: the game ended with status $status"
+    ! grep -i 'assert\|abort' "$folder/game$round.log" || fail "round $round: see the game's log"
+  done
+  stop_process "$rec"
+  heard=$("$python" "$here/cues.py" heard "$folder/rec.raw" "$bin")
+  [ "$(wc -w <<<"$heard")" -eq "$rounds" ] && ! grep -qv '^eya' <<<"$(tr ' ' '\n' <<<"$heard")" ||
+    fail "heard '$heard', expected a hero cue, whole or cut, for each of $rounds rounds"
+  echo "PASSED: $rounds closes during a cue, each with status 0; heard $heard"
+  exit 0
+fi
+
 # Recording starts before the game, so the sink is known to be quiet before
 # the first key.
-start_recording "$folder/rec.raw"
+start_recording "${recordings[0]}"
 [ -z "$typed" ] || click
 launch "$program/typetoki" >"$folder/game.log" 2>&1
 game=$launched
@@ -99,7 +191,10 @@ else
   sleep 0.3
   set -- "${keys[@]}"
   while [ $# -gt 0 ]; do
-    xdotool key "$1"
+    case $1 in
+      @*) "${1#@}" ;;
+      *) xdotool key "$1" ;;
+    esac
     sleep "$2"
     shift 2
   done
@@ -107,8 +202,23 @@ fi
 stop_process "$rec"
 stop_process "$game"
 
-heard=$("$python" "$here/cues.py" heard "$folder/rec.raw" "$bin") ||
-  fail "the recording could not be analysed"
+heard="" levels=""
+for recording in "${recordings[@]}"; do
+  heard+=" $("$python" "$here/cues.py" heard "$recording" "$bin")" ||
+    fail "the recording could not be analysed"
+  levels+=" $("$python" "$here/cues.py" levels "$recording" "$bin")"
+done
+heard=$(echo $heard)
 [ "$heard" = "${expected[*]}" ] || fail "heard '$heard', expected '${expected[*]}'"
+if [ -z "$typed" ]; then
+  # Every cue at the level asked for, within 1 dB.
+  awk -v want="$level" -v got="$levels" 'BEGIN {
+    n = split(got, g, " ")
+    for (i = 1; i <= n; i++) if (g[i] < want * 10 ^ (-1 / 20) || g[i] > want * 10 ^ (1 / 20)) exit 1 }' ||
+    fail "levels$levels, expected $level each"
+fi
+case $case in
+  mute) grep -qx 'on=true' "$program/typetoki.conf" || fail "typetoki.conf lost the choice: $(cat "$program/typetoki.conf")" ;;
+esac
 [ -z "$typed" ] || check_record "$program" "$mode" 10 "$(single_passes 30 1)"
-echo "PASSED: heard $heard"
+echo "PASSED: heard $heard; levels$levels"

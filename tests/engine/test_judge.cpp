@@ -19,7 +19,7 @@ TEST(Judge, FirstAndSecondHitOnAHeroLine)
     EXPECT_EQ(h.box(Box::Text2_4), "1");
     EXPECT_EQ(h.box(Box::Text2_5), "100");
     EXPECT_EQ(h.state.score, 0);  // the accuracy box was still empty
-    EXPECT_EQ(h.world.sounds, (QStringList{"stop", "play /game/eya.wav"}));
+    EXPECT_EQ(h.world.sounds, (QStringList{"stop", "play hero"}));
 
     h.type('y');
     EXPECT_DOUBLE_EQ(h.state.score, 2.2);
@@ -36,7 +36,7 @@ TEST(Judge, AMissIsCaseSensitiveEmptiesAChantLineAndFlashesTwice)
     EXPECT_EQ(h.box(Box::Text1), "");
     EXPECT_EQ(h.box(Box::Text4), target);
     EXPECT_EQ(h.box(Box::Text2_5), "50");
-    EXPECT_EQ(h.world.sounds, (QStringList{"stop", "play /game/ahh.wav"}));
+    EXPECT_EQ(h.world.sounds, (QStringList{"stop", "play miss"}));
     const Rgb red = MakeRgb(255, 0, 0), green = MakeRgb(0, 64, 0);
     EXPECT_EQ(h.screen.backgrounds, (std::vector<Rgb>{red, green, red, green}));
     EXPECT_EQ(h.state.inputLocked, 0);
@@ -128,7 +128,7 @@ TEST(Judge, OrdinaryLinesDrawAChantSoundForEachRunOfSixHits)
     QStringList plays = h.world.sounds.filter("play");
     ASSERT_EQ(plays.size(), 12);
     for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(plays[i], i < 6 ? "play /game/hiku.wav" : "play /game/eya.wav") << i;
+        EXPECT_EQ(plays[i], i < 6 ? "play rival" : "play hero") << i;
 }
 
 TEST(Judge, ChantPauseCountsAndTrainingPauseDoesNot)

@@ -28,7 +28,7 @@ tgz=$1
 
 # The dependencies the program's libraries need, found by dpkg-shlibdeps.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6multimedia6 libc6 fonts-ipafont-gothic; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 fonts-ipafont-gothic; do
     case "$depends" in
         *"$needed"*) ;;
         *) fail "Depends lacks $needed: $depends" ;;

@@ -42,6 +42,16 @@ void FakeWorld::processEvents(double seconds)
     time_ = std::max(time_, target);
 }
 
+QString FakeWorld::CueName(Cue cue)
+{
+    switch (cue) {
+    case Cue::Hero: return QStringLiteral("hero");
+    case Cue::Rival: return QStringLiteral("rival");
+    case Cue::Miss: return QStringLiteral("miss");
+    }
+    return {};
+}
+
 void FakeWorld::startTicks(std::function<void()> tick)
 {
     tick_ = std::move(tick);

@@ -26,9 +26,21 @@ public:
     bool cancelled() const { return cancels > 0; }
     void reseed() override { ++reseeds; }
     double next() override;
-    void preload(const QStringList &paths) override { preloaded += paths; }
+    void setCueFiles(const QString &hero, const QString &rival, const QString &miss) override
+    {
+        preloaded += QStringList{hero, rival, miss};
+    }
     void stop() override { sounds << QStringLiteral("stop"); }
-    void play(const QString &path) override { sounds << QStringLiteral("play ") + path; }
+    // "play hero" for a cue, "play /the/path" for a file heard in preview.
+    void play(Cue cue) override { sounds << QStringLiteral("play ") + CueName(cue); }
+    SoundProblem preview(const QString &path) override
+    {
+        sounds << QStringLiteral("play ") + path;
+        return previewAnswer;
+    }
+    void setMuted(bool muted) override { sounds << (muted ? QStringLiteral("mute") : QStringLiteral("unmute")); }
+    void setVolume(int percent) override { sounds << QStringLiteral("volume %1").arg(percent); }
+    static QString CueName(Cue cue);
 
     // Runs everything that falls due within the next `seconds`.
     void advance(double seconds) { processEvents(seconds); }
@@ -44,6 +56,7 @@ public:
     int waits = 0;
     QStringList preloaded;
     QStringList sounds;
+    SoundProblem previewAnswer = SoundProblem::None;
 
 private:
     double time_ = 1000.0;

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QMenu>
@@ -186,7 +187,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
     QTest::keyClick(w.form.Text1, 'x');
     EXPECT_EQ(w.form.Text2[5]->text(), "90");
     EXPECT_EQ(w.form.background(), kGreenBackground);
-    EXPECT_EQ(w.world.sounds.filter("ahh.wav").size(), 1);
+    EXPECT_EQ(w.world.sounds.filter("play miss").size(), 1);
 }
 
 TEST(Form1, BackspaceAndEnterInTrainingMode)
@@ -351,6 +352,45 @@ TEST(Form1Commands, MenuAndToolbarTextsAsDesigned)
     for (QAction *entry : w.form.stuffButton->menu()->actions())
         entries << entry->text();
     EXPECT_EQ(entries, (QStringList{"スタッフ情報", "バージョン情報"}));
+}
+
+TEST(Form1Commands, TheSoundItemsMuteAndSetTheVolumeForThisRunAndTheNext)
+{
+    Window w;
+    auto *options = qobject_cast<QMenu *>(w.form.MenuOnryou->parent());
+    ASSERT_TRUE(options);
+    QStringList items;
+    for (QAction *a : options->actions())
+        items << (a->isSeparator() ? QString("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "-", "効果音(&K)", "音量(&V)"}));
+    QStringList steps;
+    for (QAction *a : w.form.MenuOnryou->actions())
+        steps << a->text();
+    EXPECT_EQ(steps, (QStringList{"100%", "75%", "50%", "25%"}));
+    // On at full volume until the player says otherwise, and the files read
+    // ahead as soon as the window is there.
+    EXPECT_TRUE(w.form.MenuKoukaon->isChecked());
+    EXPECT_TRUE(w.form.MenuOnryouStep[0]->isChecked());
+    EXPECT_EQ(w.world.sounds, (QStringList{"unmute", "volume 100"}));
+    EXPECT_EQ(w.world.preloaded,
+              (QStringList{w.state.heroSoundPath, w.state.rivalSoundPath, w.state.missSoundPath}));
+
+    w.world.sounds.clear();
+    w.form.MenuKoukaon->trigger();
+    w.form.MenuOnryouStep[2]->trigger();
+    EXPECT_FALSE(w.form.MenuKoukaon->isChecked());
+    EXPECT_TRUE(w.form.MenuOnryouStep[2]->isChecked());
+    EXPECT_FALSE(w.form.MenuOnryouStep[0]->isChecked());
+    EXPECT_EQ(w.world.sounds.filter("mute").last(), "mute");
+    EXPECT_EQ(w.world.sounds.last(), "volume 50");
+
+    // The next run starts as this one was left, from typetoki.conf alone.
+    EXPECT_FALSE(QFile::exists(w.state.inDataFolder("tatak.ini")));
+    FakeWorld next;
+    TestForm1 again(w.state, next);
+    EXPECT_FALSE(again.MenuKoukaon->isChecked());
+    EXPECT_TRUE(again.MenuOnryouStep[2]->isChecked());
+    EXPECT_EQ(next.sounds, (QStringList{"mute", "volume 50"}));
 }
 
 TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)

@@ -526,6 +526,36 @@ TEST(Form4, PlayStopsTheCueAndPlaysTheBoxAsItStandsNow)
     }
 }
 
+TEST(Form4, PlayTellsWhyAFileCannotBePlayed)
+{
+    struct Case {
+        SoundProblem problem;
+        QString why;  // empty: no message
+    };
+    const Case cases[] = {
+        {SoundProblem::None, {}},
+        {SoundProblem::Missing, "ファイルが見つかりません。"},
+        {SoundProblem::NotSound, "音声ファイルではないか、読めない形式です。"},
+        {SoundProblem::TooLong, "音声が長すぎます。効果音は10秒（16MB）までです。"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.why.toStdString());
+        Dialog d;
+        d.showPage(3);
+        d.world.previewAnswer = c.problem;
+        d.retype(d.form.Text2[1], "/sounds/こえ.wav");
+        d.click(d.form.Command5[1]);
+        EXPECT_EQ(d.world.sounds, (QStringList{"stop", "play /sounds/こえ.wav"}));
+        if (c.why.isEmpty()) {
+            EXPECT_TRUE(d.messages.empty());
+            continue;
+        }
+        ASSERT_EQ(d.messages.size(), 1u);
+        EXPECT_EQ(d.messages[0].title, "タイプ闘記");
+        EXPECT_EQ(d.messages[0].text, c.why + "\n/sounds/こえ.wav");
+    }
+}
+
 TEST(Form4, OkWritesTheBoxesAsTypedAndTheTimeLabel)
 {
     Dialog d;

@@ -1,14 +1,11 @@
 // The real waits: they sleep in an event loop, let other handlers run inside
 // them, and end at once when the window closes.
 #include "platform/eventpump.h"
-#include "platform/soundcues.h"
 #include "platform/steadyclock.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -56,42 +53,4 @@ TEST(QtEventPump, ClosingTheWindowDuringTheRealCountdownEndsItPromptly)
     EXPECT_LT(timer.elapsed(), 1500);
     EXPECT_EQ(state.gamePhase, kIdle);
     EXPECT_FALSE(form.isVisible());
-}
-
-TEST(SoundCues, ReadsPcmWavFilesAndNothingElse)
-{
-    QTemporaryDir dir;
-    const QString notWav = dir.filePath("not.wav");
-    QFile f(notWav);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("RIFF\x04\0\0\0WAVEjunk", 16);
-    f.close();
-    struct Case {
-        QString path;
-        bool playable;
-    };
-    const Case cases[] = {
-        {QStringLiteral(TYPETOKI_BIN_DIR "/eya.wav"), true},
-        {QStringLiteral(TYPETOKI_BIN_DIR "/ahh.wav"), true},
-        {QStringLiteral(TYPETOKI_BIN_DIR "/test.txt"), false},
-        {notWav, false},
-        {dir.filePath("missing.wav"), false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        const SoundCues::Cue cue = SoundCues::ReadWav(c.path);
-        EXPECT_EQ(!cue.samples.isEmpty(), c.playable);
-        if (c.playable) {
-            EXPECT_EQ(cue.format.sampleRate(), 22050);
-            EXPECT_EQ(cue.format.channelCount(), 1);
-            EXPECT_EQ(cue.format.sampleFormat(), QAudioFormat::Int16);
-            // Under 0.6 s of 16-bit mono.
-            EXPECT_LT(cue.samples.size(), 22050 * 2 * 6 / 10);
-        }
-    }
-    // Unplayable or missing files are silent, never a crash.
-    SoundCues sound;
-    sound.play(notWav);
-    sound.play(dir.filePath("missing.wav"));
-    sound.stop();
 }
