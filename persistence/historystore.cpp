@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <chrono>
 #include <span>
+#include <system_error>
 
 namespace typetoki {
 
@@ -18,7 +19,14 @@ HistoryStore::HistoryStore(const QString &dataFolder, Options options, QObject *
     : QObject(parent), path_(HistoryPath(dataFolder)), options_(options)
 {
     busy_ = true;  // until the file has been opened
-    worker_ = std::thread([this] { Run(); });
+    try {
+        worker_ = std::thread([this] { Run(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: the games stay in memory, shown but never
+        // written, and the game goes on.
+        busy_ = false;
+        notices_.append(QStringLiteral("成績の記録を書き込めません。ゲームの記録は、タイプ闘記を終えるまでメモリーに残します。"));
+    }
 }
 
 HistoryStore::~HistoryStore()
@@ -28,7 +36,8 @@ HistoryStore::~HistoryStore()
         stopping_ = true;
     }
     changed_.notify_all();
-    worker_.join();
+    if (worker_.joinable())
+        worker_.join();
 }
 
 void HistoryStore::Record(GameResult game)

@@ -16,9 +16,10 @@ xvfb=""
 app=""
 trap 'kill $app $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# Xvfb picks a free display itself and says which.
+# Xvfb picks a free display itself and says which; without -noreset it
+# would reset as the last window closes and refuse the next one meanwhile.
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 >/dev/null 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 50); do
   [ -s "$work/display" ] && break
