@@ -13,16 +13,12 @@ namespace typetoki {
 
 namespace {
 
-// SQLite's primary result codes, as the driver reports them.
+// The SQLite result codes that decide what happens to a game (the driver
+// reports the extended code; its low byte is the primary one).
 enum SqliteCode {
-    kPerm = 3,
     kBusy = 5,
     kLocked = 6,
-    kReadOnly = 8,
-    kIoErr = 10,
     kCorrupt = 11,
-    kFull = 13,
-    kCantOpen = 14,
     kNotADb = 26,
 };
 
@@ -303,6 +299,13 @@ void HistoryDatabase::Close()
     inserter_.reset();
     connection_.reset();
     open_ = false;
+}
+
+void HistoryDatabase::SetBusyTimeout(int ms)
+{
+    busyTimeoutMs_ = ms;
+    if (connection_)
+        QSqlQuery(connection_->db()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(ms));
 }
 
 HistoryFault HistoryDatabase::Fail(const QSqlError &error)

@@ -105,6 +105,9 @@ public:
     // the new name of the file; empty when it could not be moved.
     QString MoveAside(const QDate &today);
 
+    // How long a statement waits for another connection's lock, from now on.
+    void SetBusyTimeout(int ms);
+
     const QString &path() const { return path_; }
     // Why the last Open or Write failed, in the driver's words.
     const QString &lastError() const { return lastError_; }

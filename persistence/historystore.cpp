@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <algorithm>
 #include <chrono>
 #include <span>
 #include <system_error>
@@ -132,9 +133,9 @@ void HistoryStore::Run()
     changed_.notify_all();
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
-        const bool last = queued_.empty();  // stopping, with nothing new
-        if (last && waiting_.empty())
-            break;
+        const bool stopping = stopping_;
+        if (queued_.empty() && waiting_.empty())
+            break;  // stopping, with nothing left
         for (GameResult &game : queued_)
             waiting_.push_back(std::move(game));
         queued_.clear();
@@ -143,16 +144,16 @@ void HistoryStore::Run()
         // first ones whatever Record does meanwhile.
         const std::vector<GameResult> batch = waiting_;
         lock.unlock();
+        // The player is closing the game: one more try, but a short one.
+        if (stopping)
+            db.SetBusyTimeout(std::min(options_.busyTimeoutMs, 1000));
         const bool written = attempt(batch);
         lock.lock();
         if (written)
             waiting_.erase(waiting_.begin(), waiting_.begin() + qsizetype(batch.size()));
         busy_ = false;
         changed_.notify_all();
-        lock.unlock();
-        emit idle();
-        lock.lock();
-        if (last)
+        if (stopping)
             break;
     }
 }

@@ -31,8 +31,9 @@ public:
     // thread; the caller never waits for it.
     explicit HistoryStore(const QString &dataFolder, QObject *parent = nullptr);
     HistoryStore(const QString &dataFolder, Options options, QObject *parent = nullptr);
-    // Makes one last attempt at what is still unwritten, waiting at most
-    // the busy timeout for a copy of the game that holds the file.
+    // Makes one last attempt at what is still unwritten, waiting at most a
+    // second (or the busy timeout, if shorter) for a copy of the game that
+    // holds the file.
     ~HistoryStore() override;
 
     const QString &path() const { return path_; }
@@ -57,8 +58,6 @@ signals:
     // Something was added to the notices; emitted on the store's thread,
     // so a window's connection is queued.
     void noticeReady();
-    // A round of writing ended (written or kept).
-    void idle();
 
 private:
     enum class Trouble { MovedAside, Unwritable, Newer, Count };

@@ -578,10 +578,15 @@ void frmHistory::ShowGroup(int gameMode, int timeLimitSeconds)
 {
     group_.gameMode = gameMode;
     group_.timeLimitSeconds = timeLimitSeconds;
-    for (QAbstractButton *b : modeGroup_->buttons())
-        b->setChecked(modeGroup_->id(b) == gameMode);
-    for (QAbstractButton *b : timeGroup_->buttons())
-        b->setChecked(timeGroup_->id(b) == timeLimitSeconds);
+    // A mode or time limit without a button of its own (a mode the list
+    // does not know yet) leaves every button up: an exclusive group would
+    // keep the last one down.
+    for (auto [buttons, id] : {std::pair{modeGroup_, gameMode}, std::pair{timeGroup_, timeLimitSeconds}}) {
+        buttons->setExclusive(false);
+        for (QAbstractButton *b : buttons->buttons())
+            b->setChecked(buttons->id(b) == id);
+        buttons->setExclusive(true);
+    }
     // Only the tab in view is filled now; the others when they are shown.
     fresh_ = {false, false, false, fresh_[kGamesTab]};
     showTab(tabs->currentIndex());

@@ -105,6 +105,12 @@ TEST(frmHistoryTest, ShowsBothGamesOfTheStoreInTheChartsAndTheTable)
     window.tabs->setCurrentIndex(frmHistory::kProgressTab);
     EXPECT_EQ(window.speedSeries->count(), 0);
     EXPECT_TRUE(window.progressSummary->text().contains(U("まだありません")));
+
+    // A mode the buttons do not list yet leaves none of them down.
+    window.ShowGroup(9, 60);
+    for (const QPushButton *b : window.modeButtons)
+        EXPECT_FALSE(b->isChecked()) << b->text().toStdString();
+    EXPECT_TRUE(window.timeButtons[2]->isChecked());
 }
 
 }  // namespace
