@@ -17,6 +17,7 @@ packages=(
   pulseaudio pulseaudio-utils python3 python3-numpy libx11-6 libxtst6
   fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
   mecab libmecab-dev mecab-ipadic-utf8
+  qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
 )
 
 missing=()

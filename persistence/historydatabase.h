@@ -1,0 +1,126 @@
+#pragma once
+// typetoki-history.sqlite: every game played, one row each, with the time
+// each target character took and, for the chants, every unit's time. One
+// HistoryDatabase is one connection, used on the thread that opened it.
+
+#include "engine/gameresult.h"
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace typetoki {
+
+inline const QString kHistoryFileName = QStringLiteral("typetoki-history.sqlite");
+
+// The layout the game writes. Each version's step is kept in
+// UpgradeHistory, so a file of any earlier version is brought up to date.
+constexpr int kHistoryVersion = 2;
+
+QString HistoryPath(const QString &dataFolder);
+
+// How an attempt on the file went, as far as what to do next depends on it.
+enum class HistoryFault {
+    None,
+    Busy,        // another copy of the game holds it: try again later
+    Unwritable,  // the folder or the file refuses writes, or the disk is full
+    Broken,      // not a database, or a damaged one: move it aside
+    Newer,       // written by a later version of the game: leave it alone
+};
+
+HistoryFault FaultOf(const QSqlError &error);
+
+// Unit times as stored: little-endian 16-bit milliseconds each, a unit longer
+// than 65.535 s kept as that. Half the size of the floats in memory, and
+// finer than anyone can type.
+QByteArray PackUnitSeconds(std::span<const float> seconds);
+std::vector<float> UnpackUnitSeconds(const QByteArray &blob);
+
+// Runs the steps from the version of schema ("main" or an attached one) up
+// to toVersion in one transaction. Version 0 is a file with nothing of ours
+// in it yet; a later version than toVersion is left as it is. The error is
+// invalid when all went well.
+QSqlError UpgradeHistory(const QSqlDatabase &db, const QString &schema = QStringLiteral("main"),
+                         int toVersion = kHistoryVersion);
+
+// The version of schema, -1 when it cannot be read.
+int HistoryVersion(const QSqlDatabase &db, const QString &schema, QSqlError *error = nullptr);
+
+// Adds games to the tables of schema ("main", or an attached one), in the
+// caller's transaction. Prepares its statements once.
+class GameInserter {
+public:
+    // Statements are prepared when the inserter is made; a failure shows in
+    // the first Insert.
+    GameInserter(const QSqlDatabase &db, const QString &schema);
+    bool Insert(const GameResult &game);
+    const QString &lastError() const { return lastError_; }
+    HistoryFault lastFault() const { return lastFault_; }
+
+private:
+    bool Exec(QSqlQuery &query);
+    QSqlQuery game_, text_, textId_, target_;
+    QString lastError_;
+    HistoryFault lastFault_ = HistoryFault::None;
+};
+
+// A connection of its own name that removes itself when it goes, so a Qt SQL
+// connection never outlives its thread.
+class ScopedConnection {
+public:
+    ScopedConnection(const QString &path, const QString &options);
+    ~ScopedConnection();
+    ScopedConnection(const ScopedConnection &) = delete;
+    ScopedConnection &operator=(const ScopedConnection &) = delete;
+    QSqlDatabase db() const;
+    const QString &name() const { return name_; }
+
+private:
+    QString name_;
+};
+
+class HistoryDatabase {
+public:
+    explicit HistoryDatabase(QString path, int busyTimeoutMs = 3000);
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase &) = delete;
+    HistoryDatabase &operator=(const HistoryDatabase &) = delete;
+
+    // Opens the file, creating or upgrading it. A Broken file is left where
+    // it is; MoveAside is the caller's choice.
+    HistoryFault Open();
+    bool isOpen() const { return open_; }
+    void Close();
+
+    // All the games in one transaction: all of them are written or none.
+    HistoryFault Write(std::span<const GameResult> games);
+
+    // Renames the file (and its -wal and -shm companions) to
+    // "<name>.broken-<date>", numbered when that name is taken, and returns
+    // the new name of the file; empty when it could not be moved.
+    QString MoveAside(const QDate &today);
+
+    // How long a statement waits for another connection's lock, from now on.
+    void SetBusyTimeout(int ms);
+
+    const QString &path() const { return path_; }
+    // Why the last Open or Write failed, in the driver's words.
+    const QString &lastError() const { return lastError_; }
+
+private:
+    HistoryFault Fail(const QSqlError &error);
+    QString path_;
+    int busyTimeoutMs_;
+    // The inserter's statements go before the connection they were made on.
+    std::optional<ScopedConnection> connection_;
+    std::optional<GameInserter> inserter_;
+    bool open_ = false;
+    QString lastError_;
+};
+
+}  // namespace typetoki

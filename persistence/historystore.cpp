@@ -1,0 +1,161 @@
+#include "persistence/historystore.h"
+
+#include "persistence/historydatabase.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <span>
+#include <system_error>
+
+namespace typetoki {
+
+HistoryStore::HistoryStore(const QString &dataFolder, QObject *parent)
+    : HistoryStore(dataFolder, Options{}, parent)
+{
+}
+
+HistoryStore::HistoryStore(const QString &dataFolder, Options options, QObject *parent)
+    : QObject(parent), path_(HistoryPath(dataFolder)), options_(options)
+{
+    busy_ = true;  // until the file has been opened
+    try {
+        worker_ = std::thread([this] { Run(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: the games stay in memory, shown but never
+        // written, and the game goes on.
+        busy_ = false;
+        notices_.append(QStringLiteral("成績の記録を書き込めません。ゲームの記録は、タイプ闘記を終えるまでメモリーに残します。"));
+    }
+}
+
+HistoryStore::~HistoryStore()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void HistoryStore::Record(GameResult game)
+{
+    if (!game.playedAt.isValid())
+        game.playedAt = QDateTime::currentDateTime();
+    {
+        std::lock_guard lock(mutex_);
+        queued_.push_back(std::move(game));
+    }
+    changed_.notify_all();
+}
+
+bool HistoryStore::WaitForIdle(int msecs) const
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(msecs),
+                             [this] { return queued_.empty() && !busy_; });
+}
+
+std::vector<GameResult> HistoryStore::Unwritten() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<GameResult> games = waiting_;
+    games.insert(games.end(), queued_.begin(), queued_.end());
+    return games;
+}
+
+QStringList HistoryStore::TakeNotices()
+{
+    std::lock_guard lock(mutex_);
+    return std::exchange(notices_, {});
+}
+
+void HistoryStore::Tell(Trouble trouble, const QString &message)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (told_[int(trouble)])
+            return;
+        told_[int(trouble)] = true;
+        notices_.append(message);
+    }
+    emit noticeReady();
+}
+
+void HistoryStore::Run()
+{
+    HistoryDatabase db(path_, options_.busyTimeoutMs);
+    const QString name = QFileInfo(path_).fileName();
+
+    // Writes the games (none: only opens the file) and says whether they
+    // are in the file now.
+    auto attempt = [&](std::span<const GameResult> games) {
+        auto tryOnce = [&] { return games.empty() && db.isOpen() ? HistoryFault::None
+                                    : games.empty()              ? db.Open()
+                                                                 : db.Write(games); };
+        HistoryFault fault = tryOnce();
+        if (fault == HistoryFault::Broken) {
+            const QString moved = db.MoveAside(QDate::currentDate());
+            if (!moved.isEmpty()) {
+                Tell(Trouble::MovedAside,
+                     QStringLiteral("成績の記録 %1 が壊れていたため、%2 に移して新しい記録を始めました。")
+                         .arg(name, QFileInfo(moved).fileName()));
+                fault = tryOnce();
+            }
+        }
+        if (fault == HistoryFault::None)
+            return true;
+        if (fault == HistoryFault::Busy)
+            return false;  // the other copy lets go soon; the connection stays
+        db.Close();  // the next attempt opens afresh: the folder may be writable by then
+        if (games.empty())
+            return false;  // nothing lost yet, so nothing to tell
+        if (fault == HistoryFault::Newer)
+            Tell(Trouble::Newer,
+                 QStringLiteral("成績の記録 %1 は新しい版のタイプ闘記で作られたため、この版では書き込みません。"
+                                "ゲームの記録は、タイプ闘記を終えるまでメモリーに残します。")
+                     .arg(path_));
+        else
+            Tell(Trouble::Unwritable,
+                 QStringLiteral("成績の記録 %1 に書き込めません（%2）。"
+                                "ゲームの記録はタイプ闘記を終えるまでメモリーに残し、"
+                                "書き込めるようになれば次のゲームの終わりに書き込みます。")
+                     .arg(path_, db.lastError()));
+        return false;
+    };
+
+    attempt({});
+    std::unique_lock lock(mutex_);
+    busy_ = false;
+    changed_.notify_all();
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
+        const bool stopping = stopping_;
+        if (queued_.empty() && waiting_.empty())
+            break;  // stopping, with nothing left
+        for (GameResult &game : queued_)
+            waiting_.push_back(std::move(game));
+        queued_.clear();
+        busy_ = true;
+        // Only this thread adds to waiting_, so the games tried are its
+        // first ones whatever Record does meanwhile.
+        const std::vector<GameResult> batch = waiting_;
+        lock.unlock();
+        // The player is closing the game: one more try, but a short one.
+        if (stopping)
+            db.SetBusyTimeout(std::min(options_.busyTimeoutMs, 1000));
+        const bool written = attempt(batch);
+        lock.lock();
+        if (written)
+            waiting_.erase(waiting_.begin(), waiting_.begin() + qsizetype(batch.size()));
+        busy_ = false;
+        changed_.notify_all();
+        if (stopping)
+            break;
+    }
+}
+
+}  // namespace typetoki

@@ -1,0 +1,123 @@
+#pragma once
+// 成績の記録: every game the player has played, one mode and time limit at a
+// time. How speed and accuracy grew, the keys that slip or hold the player
+// back, the time each chant unit took, the last games, and the whole history
+// saved as CSV. Abandoned games stay out of the charts unless asked for.
+
+#include "engine/gameresult.h"
+#include "persistence/historyreader.h"
+
+#include <QDialog>
+#include <QTransform>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QAbstractButton;
+class QButtonGroup;
+class QChart;
+class QChartView;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QXYSeries;
+
+namespace typetoki {
+
+class HistoryStore;
+
+// A JIS keyboard drawn in code, each key coloured by how often its
+// characters were missed; hovering a key shows its figures.
+class KeyboardPicture : public QWidget {
+    Q_OBJECT
+public:
+    explicit KeyboardPicture(QWidget *parent = nullptr);
+
+    // Target characters are put on the key that types them (full-width
+    // letters and the signs an input method makes from a key included);
+    // the rest are left off.
+    void setTargets(const std::vector<TargetFigures> &targets);
+
+    // The figures of the key at a point of the widget, as its tooltip
+    // shows them; empty off the keys.
+    QString figuresAt(QPoint point) const;
+    // Where the key whose main legend is label sits; empty when none.
+    QRectF keyRect(const QString &label) const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    struct Sum {
+        qint64 targeted = 0, missed = 0, timedHits = 0;
+        double hitSeconds = 0;
+    };
+    double unit() const;
+    QTransform toPixels() const;  // from key widths
+    int keyAt(QPointF point) const;
+    std::vector<Sum> sums_;  // one per key of the layout
+};
+
+class frmHistory : public QDialog {
+    Q_OBJECT
+public:
+    // Reads the store's file and the games it still keeps in memory, and
+    // opens on the group of this mode and time limit.
+    frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, QWidget *parent = nullptr);
+    // The same on a file alone.
+    frmHistory(const QString &historyPath, const std::vector<GameResult> &unwritten, int gameMode,
+               int timeLimitSeconds, QWidget *parent = nullptr);
+    ~frmHistory() override;
+
+    int gameMode() const { return group_.gameMode; }
+    int timeLimitSeconds() const { return group_.timeLimitSeconds; }
+    void ShowGroup(int gameMode, int timeLimitSeconds);
+
+    // Writes the whole history to file; a message box says why not.
+    bool SaveCsv(const QString &file);
+
+    enum Tab { kProgressTab, kKeysTab, kUnitsTab, kGamesTab };
+
+    // Controls, for the tests.
+    std::vector<QPushButton *> modeButtons;
+    std::vector<QPushButton *> timeButtons;
+    QCheckBox *withAbandoned = nullptr;
+    QLabel *problem = nullptr;
+    QTabWidget *tabs = nullptr;
+    QLabel *progressSummary = nullptr;
+    QChartView *progressView = nullptr;
+    QXYSeries *speedSeries = nullptr;
+    QXYSeries *averageSeries = nullptr;
+    QXYSeries *bestSeries = nullptr;
+    QXYSeries *accuracySeries = nullptr;
+    QXYSeries *abandonedSeries = nullptr;
+    KeyboardPicture *keyboard = nullptr;
+    QChartView *missedView = nullptr;  // training texts only
+    QLabel *unitsSummary = nullptr;
+    QChartView *unitsView = nullptr;
+    QTableWidget *gamesTable = nullptr;
+    QPushButton *saveCsv = nullptr;
+
+private:
+    void buildControls();
+    void showTab(int tab);
+    void fillProgress();
+    void fillKeys();
+    void fillUnits();
+    void fillGames();
+    void chooseCsvFile();
+
+    std::unique_ptr<HistoryReader> reader_;
+    HistoryGroup group_;
+    QButtonGroup *modeGroup_ = nullptr;
+    QButtonGroup *timeGroup_ = nullptr;
+    std::array<bool, 4> fresh_{};  // per tab: filled for the present group
+};
+
+}  // namespace typetoki
