@@ -1,16 +1,13 @@
 #include "engine/textfile.h"
 
+#include "engine/regularfile.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace typetoki {
 namespace {
-
-// The name ICU knows Microsoft's code page 932 by; plain "Shift_JIS" lacks
-// the NEC and IBM extensions (circled digits and the like) Windows files use.
-constexpr const char *kCp932 = "windows-31j";
 
 const QByteArray &Utf8Mark()
 {
@@ -18,54 +15,60 @@ const QByteArray &Utf8Mark()
     return mark;
 }
 
-// Strict UTF-8: overlong forms, surrogates, code points past U+10FFFF and cut
+// The length of the strict UTF-8 sequence at p[i], or 0 when none starts
+// there: overlong forms, surrogates, code points past U+10FFFF and cut
 // sequences all count as invalid. Shift-JIS text happens to contain byte
 // pairs that a lax check would take for UTF-8.
-bool IsValidUtf8(const QByteArray &bytes)
+int Utf8Length(const unsigned char *p, qsizetype n, qsizetype i)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const unsigned char lead = p[i];
+    if (lead < 0x80)
+        return 1;
+    int length;
+    unsigned char low = 0x80;  // allowed range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;  // below: overlong
+        else if (lead == 0xED)
+            high = 0x9F;  // above: surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;  // below: overlong
+        else if (lead == 0xF4)
+            high = 0x8F;  // above: past U+10FFFF
+    } else {
+        return 0;  // stray continuation byte, C0/C1 overlong, or F5..FF
+    }
+    if (n - i < length)
+        return 0;
+    if (p[i + 1] < low || p[i + 1] > high)
+        return 0;
+    for (int k = 2; k < length; ++k) {
+        if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool IsValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char lead = p[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        int length;
-        unsigned char low = 0x80;  // allowed range of the second byte
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;  // below: overlong
-            else if (lead == 0xED)
-                high = 0x9F;  // above: surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;  // below: overlong
-            else if (lead == 0xF4)
-                high = 0x8F;  // above: past U+10FFFF
-        } else {
-            return false;  // stray continuation byte, C0/C1 overlong, or F5..FF
-        }
-        if (n - i < length)
+    for (qsizetype i = 0; i < n;) {
+        const int length = Utf8Length(p, n, i);
+        if (length == 0)
             return false;
-        if (p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
-                return false;
-        }
         i += length;
     }
     return true;
 }
 
-bool HasNonAscii(const QByteArray &bytes)
+bool HasNonAscii(QByteArrayView bytes)
 {
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -82,20 +85,72 @@ QString FromUtf8(QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
+// UTF-8 with each byte that starts no valid sequence kept as its escape
+// character, as code page 932 keeps its own.
+QString DecodeUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    QString text;
+    qsizetype run = 0;  // start of the valid bytes not yet decoded
+    for (qsizetype i = 0; i < n;) {
+        const int length = Utf8Length(p, n, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        text += FromUtf8(bytes.sliced(run, i - run));
+        text += QChar(EscapedByte(p[i]));
+        run = ++i;
+    }
+    if (run == 0)
+        return FromUtf8(bytes);
+    text += FromUtf8(bytes.sliced(run));
+    return text;
+}
+
+// UTF-8 with escape characters written back as their bytes.
+QByteArray EncodeUtf8(QStringView text)
+{
+    QByteArray bytes;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!IsEscapedByte(text[i].unicode()))
+            continue;
+        bytes += text.sliced(run, i - run).toUtf8();
+        bytes += char(text[i].unicode() & 0xFF);
+        run = i + 1;
+    }
+    bytes += text.sliced(run).toUtf8();
+    return bytes;
+}
+
 }  // namespace
 
-QString DecodeText(const QByteArray &bytes, Encoding guess)
+TextForm FormOf(QByteArrayView bytes, Encoding guess)
 {
     if (bytes.startsWith(Utf8Mark()))
-        return FromUtf8(QByteArrayView(bytes).sliced(Utf8Mark().size()));
-    // Pure ASCII reads the same either way, so it goes the code page route
-    // the game's own files take.
-    if (guess == Encoding::Utf8WhenValid && HasNonAscii(bytes) && IsValidUtf8(bytes))
-        return FromUtf8(bytes);
-    QStringDecoder decoder(kCp932);
-    if (!decoder.isValid())
-        return FromUtf8(bytes);  // a Qt without ICU: better than nothing
-    return decoder.decode(bytes);
+        return {Utf8Mark().size(), true};
+    switch (guess) {
+    case Encoding::Utf8WhenValid:
+        // Pure ASCII reads the same either way, so it goes the code page
+        // route the game's own files take.
+        return {0, HasNonAscii(bytes) && IsValidUtf8(bytes)};
+    case Encoding::Utf8WhenMarked:
+        return {0, !IsValidCp932(bytes) && IsValidUtf8(bytes)};
+    }
+    return {};
+}
+
+QString DecodeAs(QByteArrayView bytes, bool utf8)
+{
+    return utf8 ? DecodeUtf8(bytes) : DecodeCp932(bytes);
+}
+
+QString DecodeText(QByteArrayView bytes, Encoding guess)
+{
+    const TextForm form = FormOf(bytes, guess);
+    return DecodeAs(bytes.sliced(form.start), form.utf8);
 }
 
 QStringList SplitLines(const QString &text)
@@ -120,33 +175,12 @@ QStringList SplitLines(const QString &text)
     return lines;
 }
 
-std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess)
+std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess, qint64 maxBytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const FileBytes read = ReadRegularFile(path, maxBytes);
+    if (read.problem != FileProblem::None)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return SplitLines(DecodeText(bytes, guess));
-}
-
-std::optional<QByteArray> EncodeCp932(const QString &text)
-{
-    QStringEncoder encoder(kCp932);
-    if (!encoder.isValid())
-        return std::nullopt;
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return std::nullopt;
-    // The encoder's error flag depends on how the converter treats fallback
-    // mappings (a yen sign onto the backslash, say), which would quietly
-    // change the text; only a faithful round trip proves nothing was lost.
-    QStringDecoder decoder(kCp932);
-    const QString back = decoder.decode(bytes);
-    if (back != text)
-        return std::nullopt;
-    return bytes;
+    return SplitLines(DecodeText(read.bytes, guess));
 }
 
 QByteArray EncodeLines(const QStringList &lines)
@@ -156,14 +190,17 @@ QByteArray EncodeLines(const QStringList &lines)
         text += line;
         text += QLatin1String("\r\n");
     }
-    // Only a text that reads back whole goes out in code page 932.
-    if (const auto cp932 = EncodeCp932(text);
-        cp932 && DecodeText(*cp932, Encoding::Utf8WhenMarked) == text)
-        return *cp932;
-    return Utf8Mark() + text.toUtf8();
+    // Only bytes that read back as code page 932 go out in it: kept bytes
+    // of some other encoding may happen to make the whole valid UTF-8.
+    if (const auto cp932 = EncodeCp932(text)) {
+        const TextForm form = FormOf(*cp932, Encoding::Utf8WhenMarked);
+        if (form.start == 0 && !form.utf8)
+            return *cp932;
+    }
+    return Utf8Mark() + EncodeUtf8(text);
 }
 
-bool WriteTextLines(const QString &path, const QStringList &lines, QString *error)
+bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
     const auto fail = [&](const char *fallback) {
@@ -177,7 +214,6 @@ bool WriteTextLines(const QString &path, const QStringList &lines, QString *erro
 
     if (!file.open(QIODevice::WriteOnly))
         return fail("The file could not be opened for writing.");
-    const QByteArray bytes = EncodeLines(lines);
     // A short text waits in the device's buffer, and commit() does not notice
     // when writing that buffer out fails (a full disk): it would rename the
     // cut-off file into place. Flushing first brings such a failure out here.
@@ -190,6 +226,11 @@ bool WriteTextLines(const QString &path, const QStringList &lines, QString *erro
     if (!file.commit())
         return fail("The file could not be saved.");
     return true;
+}
+
+bool WriteTextLines(const QString &path, const QStringList &lines, QString *error)
+{
+    return WriteFileBytes(path, EncodeLines(lines), error);
 }
 
 }  // namespace typetoki

@@ -14,7 +14,7 @@ flags=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer
        -I. $(pkg-config --cflags Qt6Core))
 libs=($(pkg-config --libs Qt6Core))
 
-engine=(engine/numbers.cpp engine/textfile.cpp)
+engine=(engine/numbers.cpp engine/textfile.cpp engine/cp932.cpp engine/regularfile.cpp)
 persistence=(persistence/settingsfile.cpp persistence/scorefile.cpp)
 
 build() {
@@ -25,7 +25,7 @@ build() {
 }
 
 build fuzz_numbers "${engine[0]}" &
-build fuzz_cp932 "${engine[1]}" &
+build fuzz_cp932 "${engine[@]:1}" &
 wait
 build fuzz_settings "${engine[@]}" "${persistence[0]}" &
 build fuzz_scores "${engine[@]}" "${persistence[1]}" &

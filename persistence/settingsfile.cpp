@@ -3,6 +3,7 @@
 #include "engine/numbers.h"
 #include "engine/textfile.h"
 
+#include <QFileInfo>
 #include <optional>
 
 namespace typetoki {
@@ -10,6 +11,23 @@ namespace {
 
 constexpr int kValueLines = 8;
 constexpr int kReservedLines = 12;
+
+// A path saved with a look-alike typed on Linux ("〜") reads back with the
+// code page's own character ("～"), while the file on disk keeps the typed
+// one; the path that exists is the one meant.
+QString PathAsTyped(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return path;
+    QString typed = path;
+    for (QChar &c : typed) {
+        for (const LookAlike &pair : kLookAlikes) {
+            if (c == QChar(pair.cp932))
+                c = QChar(pair.typed);
+        }
+    }
+    return typed != path && QFileInfo::exists(typed) ? typed : path;
+}
 
 // Reads the values in file order and stops at the first bad one, so that
 // whatever came before it has already reached the state.
@@ -42,7 +60,7 @@ bool ReadValues(Module1 &state, const QStringList &lines)
     for (QString *path : paths) {
         if (!(text = line(number++)))
             return false;
-        *path = *text;
+        *path = PathAsTyped(*text);
     }
 
     if (!(text = line(kValueLines)))

@@ -339,6 +339,39 @@ TEST_F(SettingsFileTest, APathOutsideCodePage932IsSavedWholeInUtf8)
     EXPECT_EQ(state_.trainingTextPath, U("/home/zoë/テスト.txt"));
 }
 
+TEST_F(SettingsFileTest, ALookAlikeTypedOnLinuxStaysInCodePage932AndFindsItsFile)
+{
+    // "〜" as Anthy and Mozc type it is written as code page 932's "～", so
+    // the file stays readable as code page 932; read back, a path still
+    // names the file that exists.
+    const auto at = [this](const char *name) { return folder_ + u'/' + U(name); };
+    WriteRaw(at("typed〜.txt"), "a\r\n");
+    WriteRaw(at("own～.wav"), "");
+    struct Case {
+        const char *name;
+        QString *path;
+        QString saved;
+        QString read;
+    };
+    const Case cases[] = {
+        {"typed, and on disk so", &state_.trainingTextPath, at("typed〜.txt"), at("typed〜.txt")},
+        {"typed, no file either way", &state_.heroSoundPath, at("gone−.wav"), at("gone－.wav")},
+        {"the code page's own on disk", &state_.rivalSoundPath, at("own～.wav"), at("own～.wav")},
+    };
+    for (const Case &c : cases)
+        *c.path = c.saved;
+    ASSERT_TRUE(SaveSettings(state_));
+    const QByteArray bytes = ReadRaw(SettingsPath(state_));
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(bytes.contains("typed\x81\x60.txt\r\n"));
+    EXPECT_TRUE(bytes.contains("gone\x81\x7C.wav\r\n"));
+    Scramble();
+    ASSERT_TRUE(LoadSettings(state_));
+    EXPECT_EQ(state_.trainingTextPath, cases[0].read);
+    EXPECT_EQ(state_.heroSoundPath, cases[1].read);
+    EXPECT_EQ(state_.rivalSoundPath, cases[2].read);
+}
+
 TEST_F(SettingsFileTest, ReportsWhyTheFileCannotBeWritten)
 {
     // A folder where the file should be: no user, root included, can write it.
