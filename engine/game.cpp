@@ -1,5 +1,6 @@
 #include "engine/game.h"
 
+#include "engine/cp932.h"
 #include "engine/numbers.h"
 #include "engine/textfile.h"
 
@@ -45,6 +46,17 @@ void ReplaceSyllable(QString &record, QStringView syllable, const QString &glyph
 {
     if (record.endsWith(syllable))
         record = record.left(record.size() - syllable.size()) + glyph;
+}
+
+// The first characters of the trimmed input and target line, as the player
+// sees them: a look-alike typed on Linux ("〜") is the code page's own
+// ("～") of a training text. Nothing else is loosened; an empty side
+// matches only an empty side.
+bool FirstCharactersMatch(QStringView typed, QStringView target)
+{
+    if (typed.isEmpty() || target.isEmpty())
+        return typed.isEmpty() && target.isEmpty();
+    return Cp932Form(typed[0].unicode()) == Cp932Form(target[0].unicode());
 }
 
 }  // namespace
@@ -306,7 +318,7 @@ void Game::JudgeInput()
 
         const QString typedTrim = TrimBlanks(typed);
         const QString targetTrim = TrimBlanks(screen_.text(Box::Text4));
-        const bool hit = typedTrim.left(1) == targetTrim.left(1);
+        const bool hit = FirstCharactersMatch(typedTrim, targetTrim);
 
         if (hit) {
             EchoChant();

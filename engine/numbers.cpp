@@ -274,7 +274,7 @@ QString CutText(double x)
 
 bool IsBlank(QChar c)
 {
-    return c == u' ' || c == u'\u3000';
+    return c == u' ' || c == u'\t' || c == u'\u3000';
 }
 
 QString TrimBlanks(QStringView text)

@@ -199,9 +199,9 @@ TEST_F(TrainingText, BlankLinesVanishAndBlanksAreTrimmed)
 {
     h.state.setProgramFolder(dir.path());
     // "　" (U+3000) in code page 932 is 81 40.
-    write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\neyaX\r\nhiku");
+    write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\n\t\t\r\n\tg\th\t\r\neyaX\r\nhiku");
     ASSERT_TRUE(h.game.LoadTrainingText());
-    EXPECT_EQ(h.game.lines(), (std::vector<QString>{"", "abc", "def", "eyaX", "hiku"}));
+    EXPECT_EQ(h.game.lines(), (std::vector<QString>{"", "abc", "def", "g\th", "eyaX", "hiku"}));
     // An empty path means the file beside the program, and it is kept.
     EXPECT_EQ(h.state.trainingTextPath, dir.filePath("test.txt"));
 }
