@@ -91,8 +91,7 @@ void Game::Command2_Click()
 {
     if (m_.gamePhase != kIdle)
         return;
-    m_.currentTarget.clear();
-    StartGame();
+    startGame(true);
 }
 
 void Game::Command3_Click()
@@ -165,13 +164,16 @@ bool Game::refuseBadSettings()
     return false;
 }
 
-void Game::StartGame()
+void Game::StartGame() { startGame(false); }
+
+void Game::startGame(bool newRecord)
 {
     if (m_.gamePhase != kIdle || closing_)
         return;
+    // Every refusal comes before anything is reset: a game that cannot
+    // start leaves the last one's figures, echo boxes and record on show.
     if (refuseBadSettings())
         return;
-    ResetGame();
     switch (m_.gameMode) {
     case 1: BuildHeroLines(); break;
     case 2: BuildRivalLines(); break;
@@ -183,6 +185,9 @@ void Game::StartGame()
         }
         break;
     }
+    if (newRecord)
+        m_.currentTarget.clear();
+    ResetGame();
     p_.sound.preload({m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath});
     if (!CountDown())
         return;

@@ -87,6 +87,8 @@ public:
     void PlayCue(const QString &path);
 
 private:
+    // START clears the echo record first; the menu and toolbar keep it.
+    void startGame(bool newRecord);
     void ResetGame();
     bool CountDown();
     void EndGame();

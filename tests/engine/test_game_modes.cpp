@@ -139,6 +139,61 @@ TEST(Guards, BadModeOrTimeLimitRefusesToStartWithAMessage)
     }
 }
 
+TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString blank = dir.filePath("blank.txt");
+    {
+        QFile f(blank);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("  \r\n\t\r\n\x81\x40\r\n");
+    }
+    struct Case {
+        const char *what;
+        std::int16_t mode;
+        std::int16_t limit;
+        QString training;
+    };
+    const Case cases[] = {
+        {"missing training text", 4, 60, dir.filePath("missing.txt")},
+        {"blank training text", 4, 60, blank},
+        {"mode outside 1 to 4", 9, 60, blank},
+        {"no time limit", 1, 0, blank},
+    };
+    const Box shown[] = {Box::Text2_3, Box::Text2_4, Box::Text2_5, Box::Text2_6, Box::Text2_7,
+                         Box::Text3,   Box::Text5_0, Box::Text5_1, Box::Label4};
+    for (const Case &c : cases) {
+        for (const bool fromMenu : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (fromMenu ? ", from the menu" : ", by START"));
+            Harness h;
+            h.start();
+            h.typeText("eyaeyXhi");
+            h.world.advance(2);
+            h.game.Command3_Click();
+            QMap<Box, QString> before;
+            for (Box b : shown)
+                before[b] = h.box(b);
+            const QString record = h.state.currentTarget;
+            ASSERT_FALSE(before[Box::Text2_4].isEmpty());
+            ASSERT_FALSE(before[Box::Text5_0].isEmpty());
+
+            h.state.gameMode = c.mode;
+            h.state.timeLimitSeconds = c.limit;
+            h.state.trainingTextPath = c.training;
+            if (fromMenu)
+                h.game.StartGame();
+            else
+                h.game.Command2_Click();
+            EXPECT_EQ(h.state.gamePhase, kIdle);
+            EXPECT_EQ(h.screen.messages.size(), 1);
+            for (Box b : shown)
+                EXPECT_EQ(h.box(b), before[b]) << int(b);
+            EXPECT_EQ(h.state.currentTarget, record);
+        }
+    }
+}
+
 TEST(Lines, EachChantModeBuildsItsLines)
 {
     Harness h;
