@@ -492,9 +492,11 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::keyPressEvent(QKeyEvent *event)
 {
-    // Enter anywhere in the window presses the default button.
+    // Enter presses the button that has the focus (the hidden stop button);
+    // anywhere else in the window it presses the default button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        Command1->click();
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        (focused ? focused : Command1)->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
