@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -387,17 +386,6 @@ void Form3::done(int result)
     if (m_.scoreBoardFlag == 1)
         AddPendingResult();
     QDialog::done(result);
-}
-
-void Form3::keyPressEvent(QKeyEvent *event)
-{
-    // Escape would close the board with a half-typed name registered; only
-    // the close box closes it.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void Form3::beep()

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -234,6 +235,28 @@ TEST(Form5, OnlyALeftClickOnThePictureClosesIt)
         }
         EXPECT_EQ(w.isVisible(), !c.closes);
         EXPECT_EQ(w.result(), c.closes ? QDialog::Accepted : QDialog::Rejected);
+    }
+}
+
+TEST(SecondaryWindows, EscapeClosesNeitherHowToPlayNorStaff)
+{
+    // Both close by their close box only (the staff screen also by its
+    // picture), like the other windows whose Escape is settled.
+    const std::function<std::unique_ptr<QDialog>()> windows[] = {
+        [] { return std::make_unique<Form6>(); },
+        [] { return std::make_unique<Form5>(); },
+    };
+    for (const auto &make : windows) {
+        const std::unique_ptr<QDialog> w = make();
+        SCOPED_TRACE(w->windowTitle().toStdString());
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : w.get();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        EXPECT_TRUE(w->isVisible());
+        w->close();
+        EXPECT_FALSE(w->isVisible());
     }
 }
 
