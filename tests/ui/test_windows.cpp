@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -359,7 +360,7 @@ struct SplashFixture {
     }
     frmSplash splash;
     QSignalSpy clicked{&splash, &frmSplash::frameClicked};
-    QSignalSpy quit{&splash, &frmSplash::keyPressedToQuit};
+    QSignalSpy quit{&splash, &frmSplash::closedToQuit};
 };
 
 TEST(frmSplash, AnyKeyThatTypesACharacterClosesItWhereverTheFocusIs)
@@ -434,6 +435,43 @@ TEST(frmSplash, OnlyAClickOnTheFramesOwnSurfaceGoesOn)
         EXPECT_EQ(f.clicked.count(), c.goesOn ? 1 : 0);
         EXPECT_EQ(f.splash.isVisible(), !c.goesOn);
         EXPECT_EQ(f.quit.count(), 0);
+    }
+}
+
+TEST(frmSplash, EveryOtherWayOfGoingAwayEndsTheProgram)
+{
+    // Alt+F4 or wmctrl -c: the window manager asks the platform window to
+    // close, which closes the widget; a key press closes it too. Only the
+    // frame click goes on, and each way is told once.
+    struct Case {
+        const char *what;
+        std::function<void(frmSplash &)> act;
+        bool goesOn;
+    };
+    const Case cases[] = {
+        {"window manager", [](frmSplash &w) { w.windowHandle()->close(); }, false},
+        {"close()", [](frmSplash &w) { w.close(); }, false},
+        {"key, then the window manager",
+         [](frmSplash &w) {
+             QTest::keyClick(&w, 'x');
+             w.close();
+         },
+         false},
+        {"frame click, then close()",
+         [](frmSplash &w) {
+             QTest::mouseClick(w.Frame1, Qt::LeftButton, {}, QPoint(w.Frame1->width() - 8, 8));
+             w.close();
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SplashFixture f;
+        ASSERT_NE(f.splash.windowHandle(), nullptr);
+        c.act(f.splash);
+        EXPECT_FALSE(f.splash.isVisible());
+        EXPECT_EQ(f.quit.count(), c.goesOn ? 0 : 1);
+        EXPECT_EQ(f.clicked.count(), c.goesOn ? 1 : 0);
     }
 }
 
