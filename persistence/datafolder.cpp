@@ -1,6 +1,7 @@
 #include "persistence/datafolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -28,6 +29,15 @@ QString ChooseDataFolder(const QString &programFolder)
 {
     return ChooseDataFolder(programFolder, FolderIsWritable,
                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+QString DataFileToRead(const Module1 &state, const QString &name)
+{
+    const QString saved = state.inDataFolder(name);
+    if (state.dataFolder == state.programFolder || QFileInfo::exists(saved))
+        return saved;
+    const QString beside = state.inProgramFolder(name);
+    return QFileInfo::exists(beside) ? beside : saved;
 }
 
 }  // namespace typetoki

@@ -2,6 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
+#include "persistence/datafolder.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -234,6 +235,11 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
 QString ScoresPath(const Module1 &state)
 {
     return state.inDataFolder(QStringLiteral("tkscore.ini"));
+}
+
+QString ScoresPathToRead(const Module1 &state)
+{
+    return DataFileToRead(state, QStringLiteral("tkscore.ini"));
 }
 
 }  // namespace typetoki

@@ -84,7 +84,11 @@ private:
     QString unreadablePath_;  // absolute path of a file LoadScores could not read
 };
 
-// tkscore.ini in the data folder (the program folder unless that is read-only).
+// tkscore.ini in the data folder (the program folder unless that is
+// read-only), where results are saved.
 QString ScoresPath(const Module1 &state);
+
+// The tkscore.ini the board reads (see DataFileToRead).
+QString ScoresPathToRead(const Module1 &state);
 
 }  // namespace typetoki

@@ -2,6 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
+#include "persistence/datafolder.h"
 
 #include <QFileInfo>
 #include <optional>
@@ -88,7 +89,8 @@ bool LoadSettings(Module1 &state)
     state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
     state.sliderValue = 0.1f;
 
-    const std::optional<QStringList> lines = ReadTextLines(SettingsPath(state), Encoding::Utf8WhenMarked);
+    const std::optional<QStringList> lines = ReadTextLines(DataFileToRead(state, QStringLiteral("tatak.ini")),
+                                                             Encoding::Utf8WhenMarked);
     if (lines && ReadValues(state, *lines))
         return true;
     // Also when lines 3 and 7 were read: a half-read file is not trusted to

@@ -268,7 +268,7 @@ void Form3::load()
     filterTime_ = m_.timeLimitSeconds;
     filterMode_ = m_.gameMode;
     sortColumn_ = kPoints;
-    scores_.LoadScores(ScoresPath(m_));
+    scores_.LoadScores(ScoresPathToRead(m_));
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
 }
