@@ -3,8 +3,12 @@
 #include "engine/regularfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
 
 namespace typetoki {
 namespace {
@@ -125,7 +129,64 @@ QByteArray EncodeUtf8(QStringView text)
     return bytes;
 }
 
+// What the system's error number means for a file the player wanted saved.
+struct ErrorPhrase {
+    int number;
+    const char *japanese;
+};
+const ErrorPhrase kErrorPhrases[] = {
+    {ENOENT, "保存先のフォルダーがありません"},
+    {ENOTDIR, "保存先のパスの途中にフォルダーでないものがあります"},
+    {EISDIR, "同じ名前のフォルダーがあります"},
+    {EACCES, "書き込む権限がありません"},
+    {EPERM, "書き込む権限がありません"},
+    {EROFS, "読み取り専用の場所です"},
+    {ENOSPC, "ディスクの空きが足りません"},
+    {EDQUOT, "ディスクの使用量の上限に達しています"},
+    {EFBIG, "ファイルが大きすぎます"},
+    {ENAMETOOLONG, "パスが長すぎます"},
+    {ELOOP, "シンボリックリンクが循環しています"},
+    {EIO, "ディスクの読み書きでエラーが起きました"},
+    {EMFILE, "開いているファイルが多すぎます"},
+    {ENFILE, "開いているファイルが多すぎます"},
+    {EBUSY, "ほかのプログラムが使用中です"},
+    {ETXTBSY, "ほかのプログラムが使用中です"},
+};
+
+// The error number behind a failed save. Qt refuses some cases itself
+// without one (a folder or a read-only file in the way), and tidying up
+// after a failure may overwrite errno, so the path tells what it can.
+int SaveErrorNumber(const QString &path, int reported)
+{
+    const QFileInfo file(path);
+    if (file.isDir())
+        return EISDIR;
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return ENOENT;
+    if (!folder.isDir())
+        return ENOTDIR;
+    if (file.exists() && !file.isWritable())
+        return EACCES;
+    return reported;
+}
+
 }  // namespace
+
+QString FileErrorText(int errorNumber, const QString &english)
+{
+    QString japanese = QStringLiteral("保存できませんでした");
+    for (const ErrorPhrase &phrase : kErrorPhrases) {
+        if (phrase.number == errorNumber) {
+            japanese = QString::fromUtf8(phrase.japanese);
+            break;
+        }
+    }
+    QString words = english.trimmed();
+    if (words.isEmpty() && errorNumber != 0)
+        words = QString::fromLocal8Bit(std::strerror(errorNumber));
+    return words.isEmpty() ? japanese : japanese + QStringLiteral(" (") + words + u')';
+}
 
 TextForm FormOf(QByteArrayView bytes, Encoding guess)
 {
@@ -203,28 +264,27 @@ QByteArray EncodeLines(const QStringList &lines)
 bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    const auto fail = [&](const char *fallback) {
-        if (error) {
-            *error = file.errorString();
-            if (error->isEmpty())
-                *error = QString::fromLatin1(fallback);
-        }
+    const auto fail = [&](int reported) {
+        if (error)
+            *error = FileErrorText(SaveErrorNumber(path, reported), file.errorString());
         return false;
     };
 
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return fail("The file could not be opened for writing.");
+        return fail(errno);
     // A short text waits in the device's buffer, and commit() does not notice
     // when writing that buffer out fails (a full disk): it would rename the
     // cut-off file into place. Flushing first brings such a failure out here.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        // Taken before cancelling, which would replace it with its own note.
-        fail("The file could not be written.");
+        // Taken before cancelling, which would replace Qt's words and errno.
+        const int reported = errno;
+        fail(reported);
         file.cancelWriting();
         return false;
     }
     if (!file.commit())
-        return fail("The file could not be saved.");
+        return fail(errno);
     return true;
 }
 

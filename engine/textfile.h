@@ -81,9 +81,14 @@ std::optional<QStringList> ReadTextLines(const QString &path,
 // every character fits, otherwise UTF-8 behind a byte-order mark.
 QByteArray EncodeLines(const QStringList &lines);
 
+// Why a file could not be written or a folder made, from the error number
+// the system gave (0 when none): a short phrase in Japanese, then the
+// English words of Qt or the system in brackets, for a bug report.
+QString FileErrorText(int errorNumber, const QString &english = QString());
+
 // Writes bytes through a temporary file renamed into place, so a failed
 // write leaves any previous file whole. On failure returns false and, when
-// error is given, a reason a person can read.
+// error is given, the reason (FileErrorText).
 bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 // WriteFileBytes of EncodeLines.

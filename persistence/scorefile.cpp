@@ -155,8 +155,8 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
 {
     if (!unreadablePath_.isEmpty() && AbsolutePath(path) == unreadablePath_) {
         if (error)
-            *error = QStringLiteral("The high-score file could not be read; writing it now would "
-                                    "lose the results in it.");
+            *error = QStringLiteral("ファイルを読めなかったため、上書きすると中の記録が"
+                                    "失われます");
         return false;
     }
 

@@ -113,7 +113,8 @@ QStringList SettingsLines(const Module1 &state)
 
 bool SaveSettings(const Module1 &state, QString *error)
 {
-    return WriteTextLines(SettingsPath(state), SettingsLines(state), error);
+    return MakeDataFolder(state, error)
+           && WriteTextLines(SettingsPath(state), SettingsLines(state), error);
 }
 
 }  // namespace typetoki

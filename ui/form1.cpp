@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -519,8 +520,10 @@ void Form1::closeEvent(QCloseEvent *event)
     game_.Shutdown();
     Timer1->stop();
     QString error;
-    if (!SaveSettings(m_, &error))
-        showMessage(QStringLiteral("設定を保存できませんでした。\n%1").arg(error));
+    if (!SaveSettings(m_, &error)) {
+        showMessage(QStringLiteral("設定を保存できませんでした。\n%1\n\n%2")
+                        .arg(QDir::toNativeSeparators(SettingsPath(m_)), error));
+    }
     event->accept();
 }
 

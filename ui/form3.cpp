@@ -1,8 +1,10 @@
 #include "ui/form3.h"
 
+#include "persistence/datafolder.h"
 #include "ui/layout.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -375,9 +377,9 @@ void Form3::AddPendingResult()
     ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
 
     QString reason;
-    if (!scores_.SaveScores(ScoresPath(m_), &reason)) {
-        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n") + ScoresPath(m_)
-                    + QStringLiteral("\n\n") + reason);
+    if (!MakeDataFolder(m_, &reason) || !scores_.SaveScores(ScoresPath(m_), &reason)) {
+        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n")
+                    + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n") + reason);
     }
 }
 

@@ -399,19 +399,24 @@ TEST(WriteTextLinesTest, ReportsWhyAPathCannotBeWritten)
     const QString folder = dir.filePath(QStringLiteral("folder"));
     ASSERT_TRUE(QDir().mkdir(folder));
     WriteRaw(dir.filePath(QStringLiteral("folder/keep.txt")), "old\r\n");
+    WriteRaw(dir.filePath(QStringLiteral("a-file")), "x");
     struct Case {
         const char *name;
         QString path;
+        const char *reason;
     };
     const Case cases[] = {
-        {"missing parent folder", dir.filePath(QStringLiteral("missing/out.txt"))},
-        {"path is a folder", folder},
+        {"missing parent folder", dir.filePath(QStringLiteral("missing/out.txt")),
+         "保存先のフォルダーがありません (No such file or directory)"},
+        {"path is a folder", folder, "同じ名前のフォルダーがあります ("},
+        {"a file on the way", dir.filePath(QStringLiteral("a-file/out.txt")),
+         "保存先のパスの途中にフォルダーでないものがあります ("},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
         EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}, &error));
-        EXPECT_FALSE(error.trimmed().isEmpty());
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.reason))) << error.toStdString();
         // Without a place for the reason it still fails, and does not crash.
         EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}));
     }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -372,21 +373,51 @@ TEST_F(SettingsFileTest, ALookAlikeTypedOnLinuxStaysInCodePage932AndFindsItsFile
     EXPECT_EQ(state_.rivalSoundPath, cases[2].read);
 }
 
-TEST_F(SettingsFileTest, ReportsWhyTheFileCannotBeWritten)
+TEST_F(SettingsFileTest, ReportsInJapaneseWhyTheFileCannotBeWritten)
 {
-    // A folder where the file should be: no user, root included, can write it.
-    ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("tatak.ini")));
-    QString error;
-    EXPECT_FALSE(SaveSettings(state_, &error));
-    EXPECT_FALSE(error.trimmed().isEmpty());
-    EXPECT_FALSE(SaveSettings(state_));
-
-    Module1 nowhere;
-    nowhere.setProgramFolder(InFolder("missing"));
-    error.clear();
-    EXPECT_FALSE(SaveSettings(nowhere, &error));
-    EXPECT_FALSE(error.trimmed().isEmpty());
+    // Each of these stops root as well as a player.
+    WriteRaw(InFolder("a-file"), "x");
+    struct Case {
+        const char *what;
+        std::function<void(Module1 &)> place;
+        const char *reason;  // how the reason starts
+    };
+    const Case cases[] = {
+        {"a folder where the file should be",
+         [this](Module1 &s) {
+             s.setProgramFolder(InFolder("taken"));
+             ASSERT_TRUE(QDir().mkpath(InFolder("taken/tatak.ini")));
+         },
+         "同じ名前のフォルダーがあります"},
+        // The program folder is not the game's to make.
+        {"the program folder gone", [this](Module1 &s) { s.setProgramFolder(InFolder("missing")); },
+         "保存先のフォルダーがありません"},
+        // The player's folder, which could not be made at start-up either:
+        // the message names it rather than the file.
+        {"the player's folder cannot be made",
+         [this](Module1 &s) { s.dataFolder = InFolder("a-file/typetoki"); },
+         "データを保存するフォルダー "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Module1 state;
+        state.setProgramFolder(folder_);
+        c.place(state);
+        QString error;
+        EXPECT_FALSE(SaveSettings(state, &error));
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.reason))) << error.toStdString();
+        // Without a place for the reason it still fails, and does not crash.
+        EXPECT_FALSE(SaveSettings(state));
+    }
     EXPECT_FALSE(QFile::exists(InFolder("missing")));
+    QString error;
+    Module1 unmade;
+    unmade.setProgramFolder(folder_);
+    unmade.dataFolder = InFolder("a-file/typetoki");
+    SaveSettings(unmade, &error);
+    EXPECT_TRUE(error.contains(InFolder("a-file/typetoki") + " を作れません: "
+                               + U("保存先のパスの途中にフォルダーでないものがあります")))
+        << error.toStdString();
 }
 
 #ifdef Q_OS_UNIX
@@ -407,7 +438,7 @@ TEST_F(SettingsFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
         saved = SaveSettings(state_, &error);
     }
     EXPECT_FALSE(saved);
-    EXPECT_FALSE(error.trimmed().isEmpty());
+    EXPECT_TRUE(error.startsWith(U("ファイルが大きすぎます"))) << error.toStdString();
     EXPECT_EQ(ReadRaw(SettingsPath(state_)), before);
     EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList{"tatak.ini"});
     ASSERT_TRUE(LoadSettings(state_));

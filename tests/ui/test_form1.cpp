@@ -424,7 +424,11 @@ TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
     w.form.close();
     EXPECT_FALSE(w.form.isVisible());
     ASSERT_EQ(w.form.messages.size(), 1);
-    EXPECT_TRUE(w.form.messages[0].startsWith("設定を保存できませんでした。"));
+    // What failed, where, and why, in the player's language.
+    EXPECT_EQ(w.form.messages[0].section(u'\n', 0, 1),
+              "設定を保存できませんでした。\n" + w.folder.dir.filePath("tatak.ini"));
+    EXPECT_TRUE(w.form.messages[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
+        << w.form.messages[0].toStdString();
 }
 
 TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
