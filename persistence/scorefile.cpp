@@ -5,6 +5,7 @@
 #include "persistence/datafolder.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -15,6 +16,10 @@ namespace typetoki {
 namespace {
 
 constexpr int kTopCount = 10;
+
+// Another copy holds the lock only for one save; a copy that died holding
+// it leaves a stale lock, which QLockFile takes over at once.
+constexpr int kLockWaitMs = 10000;
 constexpr int kFirstRanked = kPoints;
 constexpr int kRankedCount = 4;
 
@@ -39,6 +44,14 @@ struct BetterFirst {
 QString AbsolutePath(const QString &path)
 {
     return QFileInfo(path).absoluteFilePath();
+}
+
+// Overwriting a file that could not be read would lose the records in it.
+bool RefuseUnreadable(QString *error)
+{
+    if (error)
+        *error = QStringLiteral("ファイルを読めなかったため、上書きすると中の記録が失われます");
+    return false;
 }
 
 }  // namespace
@@ -151,14 +164,33 @@ double ScoreTable::TenthBest(int field, double mode, double timeLimit) const
     return rows.empty() ? 0 : value(rows.back() - 1, field);
 }
 
-bool ScoreTable::SaveScores(const QString &path, QString *error)
+bool ScoreTable::Register(const ScoreRecord &record, const QString &path, const QString &readPath,
+                          const std::function<void()> &beforeSave, QString *error)
 {
-    if (!unreadablePath_.isEmpty() && AbsolutePath(path) == unreadablePath_) {
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs) && lock.error() == QLockFile::LockFailedError) {
+        append(record);
+        if (beforeSave)
+            beforeSave();
         if (error)
-            *error = QStringLiteral("ファイルを読めなかったため、上書きすると中の記録が"
-                                    "失われます");
+            *error = QStringLiteral("ほかに起動しているタイプ闘記がファイルを使い続けています");
         return false;
     }
+    // Without a lock (a folder nobody may write) the save below fails with
+    // its own reason.
+    const bool read = LoadScores(readPath);
+    append(record);
+    if (beforeSave)
+        beforeSave();
+    if (!read)
+        return RefuseUnreadable(error);
+    return SaveScores(path, error);
+}
+
+bool ScoreTable::SaveScores(const QString &path, QString *error)
+{
+    if (!unreadablePath_.isEmpty() && AbsolutePath(path) == unreadablePath_)
+        return RefuseUnreadable(error);
 
     // Every row would otherwise run the full top-ten selection once per ranked
     // field over the whole table. Each group's thresholds only depend on its

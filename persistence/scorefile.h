@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace typetoki {
@@ -58,6 +59,17 @@ public:
     // table as a LoadScores of the new file would. On failure the old file and
     // the table stay as they were, and false comes back with the reason.
     bool SaveScores(const QString &path, QString *error = nullptr);
+
+    // Registers one result while another running copy of the game may be
+    // registering its own: under a lock beside the file (path + ".lock")
+    // the file is read afresh from readPath (path itself once it exists,
+    // see ScoresPathToRead), the record appended, beforeSave called (the
+    // board lists the group there) and the table pruned and saved to path.
+    // Every record either copy registered is kept. A file that cannot be
+    // read is not overwritten; false then, as for any failure, with the
+    // reason, and the record stays in the table.
+    bool Register(const ScoreRecord &record, const QString &path, const QString &readPath,
+                  const std::function<void()> &beforeSave = {}, QString *error = nullptr);
 
     // The rows of group (mode, timeLimit) with the ten largest values above 0
     // in field, best first, the earlier row first among equals. A row is in

@@ -24,6 +24,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -570,6 +571,79 @@ TEST_F(ScoreFileTest, AFileThatCouldNotBeReadIsNotOverwritten)
     EXPECT_EQ(Names(table_), (QStringList{"old", "new"}));
 }
 #endif
+
+#ifdef Q_OS_UNIX
+TEST_F(ScoreFileTest, CopiesRegisteringAtTheSameTimeKeepEveryRecord)
+{
+    // Each child process is a running copy of the game whose board opened
+    // before the others saved; every result is in a group of its own, so
+    // no pruning may drop it. Without the lock, one copy's save rewrote the
+    // file from a table that missed the others' records.
+    constexpr int kCopies = 4;
+    constexpr int kResults = 20;
+    Load(CrLf({"1,old,1,1,1,1,d,9,9"}));
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < kCopies; ++copy) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool saved = true;
+            for (int i = 0; i < kResults; ++i) {
+                ScoreTable board;
+                board.LoadScores(path_);
+                const QString limit = QString::number(1000 * (copy + 1) + i);
+                saved = board.Register(Game("c" + limit, {"5", "5", "5", "5"}, "1", limit), path_,
+                                       path_)
+                        && saved;
+            }
+            _exit(saved ? 0 : 1);
+        }
+        copies.push_back(pid);
+    }
+    for (const pid_t pid : copies) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ScoreTable all;
+    ASSERT_TRUE(all.LoadScores(path_));
+    const QStringList names = Names(all);
+    EXPECT_EQ(names.size(), 1 + kCopies * kResults);
+    for (int copy = 0; copy < kCopies; ++copy) {
+        for (int i = 0; i < kResults; ++i)
+            EXPECT_TRUE(names.contains("c" + QString::number(1000 * (copy + 1) + i))) << copy << " " << i;
+    }
+    EXPECT_FALSE(QFile::exists(path_ + ".lock"));
+}
+#endif
+
+TEST_F(ScoreFileTest, RegisteringNeverOverwritesAFileItCannotRead)
+{
+    // The record still reaches the table (the board lists it), but the file
+    // stays as it is.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("tkscore.ini"));
+    const QString beside = dir_.filePath("program-tkscore.ini");
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("program-tkscore.ini"));
+    const QString saved = dir_.filePath("player-tkscore.ini");
+    struct Case {
+        const char *what;
+        QString path, readPath;
+    };
+    const Case cases[] = {{"its own file", path_, path_},
+                          {"the program folder's, saving to the player's", saved, beside}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScoreTable table;
+        int listings = 0;
+        QString error;
+        EXPECT_FALSE(table.Register(Game("new", {"1", "1", "1", "1"}), c.path, c.readPath,
+                                    [&] { ++listings; }, &error));
+        EXPECT_EQ(listings, 1);
+        EXPECT_EQ(Names(table), QStringList{"new"});
+        EXPECT_TRUE(error.startsWith(U("ファイルを読めなかった"))) << error.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(saved));
+}
 
 TEST_F(ScoreFileTest, GroupsFarOutsideSixteenBitsArePrunedByTheSameRules)
 {

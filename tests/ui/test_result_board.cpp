@@ -832,6 +832,31 @@ TEST(Form3, OkRegistersOnceThenTheBoardBrowses)
     EXPECT_EQ(board->messages, QStringList());
 }
 
+TEST(Form3, TwoBoardsOpenAtOnceKeepBothResults)
+{
+    // Two copies of the game in one folder, each with a result waiting: the
+    // second registration must not write back the table its board read
+    // before the first one was saved.
+    Board b;
+    WriteScores(b.folder.path(), SevenHeroGames());
+    b.finishGame("650", "150", "96.77", "2.5");
+    auto first = b.open();
+    auto second = b.open();
+    QTest::keyClicks(first->Text1[Form3::kEntryRow], "One");
+    QTest::mouseClick(first->Command5, Qt::LeftButton);
+    b.state.scoreBoardFlag = 1;  // the other copy's own result waits too
+    QTest::keyClicks(second->Text1[Form3::kEntryRow], "Two");
+    QTest::mouseClick(second->Command5, Qt::LeftButton);
+
+    const QStringList file = ReadScores(b.folder.path());
+    ASSERT_EQ(file.size(), 13);
+    EXPECT_TRUE(file[11].startsWith("12,One,650,")) << file[11].toStdString();
+    EXPECT_TRUE(file[12].startsWith("13,Two,650,")) << file[12].toStdString();
+    // The second board lists what the file now holds.
+    EXPECT_EQ(NamesListed(*second).mid(0, 3), QStringList({"A", "One", "Two"}));
+    EXPECT_EQ(first->messages + second->messages, QStringList());
+}
+
 TEST(Form3, TheCloseBoxRegistersAnEmptyName)
 {
     Board b;
