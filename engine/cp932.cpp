@@ -115,7 +115,7 @@ char16_t Cp932Form(char16_t c)
     return c;
 }
 
-QString DecodeCp932(QByteArrayView bytes)
+QString DecodeCp932(QByteArrayView bytes, bool *valid)
 {
     const Tables &t = Table();
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -123,9 +123,16 @@ QString DecodeCp932(QByteArrayView bytes)
     QString text(n, Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     qsizetype length = 0;
-    for (qsizetype i = 0; i < n;)
-        i += DecodeOne(t, p, n, i, [&](char16_t c, bool) { out[length++] = c; });
+    bool allValid = true;
+    for (qsizetype i = 0; i < n;) {
+        i += DecodeOne(t, p, n, i, [&](char16_t c, bool ok) {
+            out[length++] = c;
+            allValid = allValid && ok;
+        });
+    }
     text.truncate(length);
+    if (valid && !allValid)
+        *valid = false;
     return text;
 }
 
@@ -145,10 +152,12 @@ std::optional<QByteArray> EncodeCp932(QStringView text)
     const Tables &t = Table();
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
+    bool kept = false;
     for (const QChar qc : text) {
         const char16_t c = Cp932Form(qc.unicode());
         if (IsEscapedByte(c)) {
             bytes += char(c & 0xFF);
+            kept = true;
             continue;
         }
         const std::uint16_t code = t.encode[c];
@@ -157,6 +166,17 @@ std::optional<QByteArray> EncodeCp932(QStringView text)
         if (code > 0xFF)
             bytes += char(code >> 8);
         bytes += char(code & 0xFF);
+    }
+    // A kept byte of a UTF-8 text may form a character of the code page
+    // (0xDE alone is a katakana, with a neighbour a kanji): it has no place.
+    if (kept) {
+        const QString back = DecodeCp932(bytes);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (i >= back.size() || back[i].unicode() != Cp932Form(text[i].unicode()))
+                return std::nullopt;
+        }
+        if (back.size() != text.size())
+            return std::nullopt;
     }
     return bytes;
 }

@@ -44,15 +44,16 @@ constexpr bool IsEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
 // Every byte decodes: control bytes as themselves, 0x80 as U+0080, 0xA0 as
 // U+F8F0, 0xFD to 0xFF as U+F8F1 to U+F8F3, and what is not code page 932
-// as escape characters.
-QString DecodeCp932(QByteArrayView bytes);
+// as escape characters (valid, when given, is then cleared).
+QString DecodeCp932(QByteArrayView bytes, bool *valid = nullptr);
 
 // True when every byte belongs to a character of the code page.
 bool IsValidCp932(QByteArrayView bytes);
 
 // The bytes of a text, the look-alikes as the code page's own characters
 // and escape characters as their bytes; nullopt when some character has no
-// place in the code page.
+// place in the code page, or an escaped byte would read back as part of
+// another character.
 std::optional<QByteArray> EncodeCp932(QStringView text);
 
 }  // namespace typetoki

@@ -4,19 +4,30 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace typetoki {
 namespace {
 
-const QByteArray &Utf8Mark()
+// The first byte of 0x80 or above from i on, or n; eight bytes at a time,
+// as the text of a file is mostly ASCII.
+qsizetype SkipAscii(const unsigned char *p, qsizetype n, qsizetype i)
 {
-    static const QByteArray mark("\xEF\xBB\xBF", 3);
-    return mark;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
 }
 
 // The length of the strict UTF-8 sequence at p[i], or 0 when none starts
@@ -63,7 +74,7 @@ bool IsValidUtf8(QByteArrayView bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n;) {
+    for (qsizetype i = SkipAscii(p, n, 0); i < n; i = SkipAscii(p, n, i)) {
         const int length = Utf8Length(p, n, i);
         if (length == 0)
             return false;
@@ -74,11 +85,8 @@ bool IsValidUtf8(QByteArrayView bytes)
 
 bool HasNonAscii(QByteArrayView bytes)
 {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    return SkipAscii(p, bytes.size(), 0) < bytes.size();
 }
 
 // QString::fromUtf8 drops a leading mark, and so would drop a text's own
@@ -90,19 +98,20 @@ QString FromUtf8(QByteArrayView bytes)
 }
 
 // UTF-8 with each byte that starts no valid sequence kept as its escape
-// character, as code page 932 keeps its own.
-QString DecodeUtf8(QByteArrayView bytes)
+// character, as code page 932 keeps its own; valid is cleared if any was.
+QString DecodeUtf8(QByteArrayView bytes, bool &valid)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
     QString text;
     qsizetype run = 0;  // start of the valid bytes not yet decoded
-    for (qsizetype i = 0; i < n;) {
+    for (qsizetype i = SkipAscii(p, n, 0); i < n; i = SkipAscii(p, n, i)) {
         const int length = Utf8Length(p, n, i);
         if (length > 0) {
             i += length;
             continue;
         }
+        valid = false;
         text += FromUtf8(bytes.sliced(run, i - run));
         text += QChar(EscapedByte(p[i]));
         run = ++i;
@@ -113,13 +122,14 @@ QString DecodeUtf8(QByteArrayView bytes)
     return text;
 }
 
-// UTF-8 with escape characters written back as their bytes.
+// UTF-8 with escape characters written back as their bytes. A low
+// surrogate after a high one is half of a character beyond U+FFFF, no escape.
 QByteArray EncodeUtf8(QStringView text)
 {
     QByteArray bytes;
     qsizetype run = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!IsEscapedByte(text[i].unicode()))
+        if (!IsEscapedByte(text[i].unicode()) || (i > 0 && text[i - 1].isHighSurrogate()))
             continue;
         bytes += text.sliced(run, i - run).toUtf8();
         bytes += char(text[i].unicode() & 0xFF);
@@ -188,24 +198,54 @@ QString FileErrorText(int errorNumber, const QString &english)
     return words.isEmpty() ? japanese : japanese + QStringLiteral(" (") + words + u')';
 }
 
-TextForm FormOf(QByteArrayView bytes, Encoding guess)
-{
-    if (bytes.startsWith(Utf8Mark()))
-        return {Utf8Mark().size(), true};
-    switch (guess) {
-    case Encoding::Utf8WhenValid:
+namespace {
+
+// What tells a file's form, gathered over its bytes or line by line.
+struct FormSigns {
+    explicit FormSigns(Encoding g) : guess(g) {}
+
+    void add(QByteArrayView bytes)
+    {
+        nonAscii = nonAscii || HasNonAscii(bytes);
+        utf8 = utf8 && IsValidUtf8(bytes);
+        cp932 = cp932 && (guess == Encoding::Utf8WhenValid || IsValidCp932(bytes));
+    }
+
+    TextForm form() const
+    {
+        if (marked)
+            return {kUtf8Mark.size(), true};
         // Pure ASCII reads the same either way, so it goes the code page
         // route the game's own files take.
-        return {0, HasNonAscii(bytes) && IsValidUtf8(bytes)};
-    case Encoding::Utf8WhenMarked:
-        return {0, !IsValidCp932(bytes) && IsValidUtf8(bytes)};
+        const bool ownFileInCp932 = guess == Encoding::Utf8WhenMarked && cp932;
+        return {0, nonAscii && utf8 && !ownFileInCp932};
     }
-    return {};
+
+    Encoding guess;
+    bool marked = false;
+    bool nonAscii = false;
+    bool utf8 = true;
+    bool cp932 = true;
+};
+
+}  // namespace
+
+TextForm FormOf(QByteArrayView bytes, Encoding guess)
+{
+    FormSigns signs(guess);
+    signs.marked = bytes.startsWith(kUtf8Mark);
+    if (!signs.marked)
+        signs.add(bytes);
+    return signs.form();
 }
 
-QString DecodeAs(QByteArrayView bytes, bool utf8)
+QString DecodeAs(QByteArrayView bytes, bool utf8, bool *valid)
 {
-    return utf8 ? DecodeUtf8(bytes) : DecodeCp932(bytes);
+    bool allValid = true;
+    QString text = utf8 ? DecodeUtf8(bytes, allValid) : DecodeCp932(bytes, &allValid);
+    if (valid && !allValid)
+        *valid = false;
+    return text;
 }
 
 QString DecodeText(QByteArrayView bytes, Encoding guess)
@@ -236,6 +276,49 @@ QStringList SplitLines(const QString &text)
     return lines;
 }
 
+bool ForEachLineOfFile(QIODevice &file, qint64 length,
+                       const std::function<bool(QByteArrayView)> &visit)
+{
+    constexpr qint64 kPiece = 1 << 20;
+    QByteArray held;        // the start of a line the last piece cut off
+    bool afterCr = false;   // the last piece ended in CR: an LF next is its pair
+    for (qint64 left = length; left > 0;) {
+        const QByteArray piece = file.read(std::min(left, kPiece));
+        if (piece.isEmpty())
+            return false;  // an error, or a file cut shorter meanwhile
+        left -= piece.size();
+        QByteArrayView rest(piece);
+        if (afterCr && rest.startsWith('\n'))
+            rest = rest.sliced(1);
+        afterCr = piece.endsWith('\r');
+        const char *p = rest.data();
+        qsizetype lastEnd = -1;  // the last line end in this piece
+        for (qsizetype i = rest.size() - 1; i >= 0; --i) {
+            if (p[i] == '\r' || p[i] == '\n') {
+                lastEnd = i;
+                break;
+            }
+        }
+        if (lastEnd < 0) {
+            held.append(rest);
+            continue;
+        }
+        // Line ends inside a piece are ForEachLine's to pair; the line
+        // still held from before is joined to the first one.
+        QByteArrayView complete = rest.first(lastEnd + 1);
+        if (!held.isEmpty())
+            complete = held.append(complete);
+        bool more = true;
+        ForEachLine(complete, [&](QByteArrayView line) { return more = visit(line); });
+        if (!more)
+            return true;
+        held = rest.sliced(lastEnd + 1).toByteArray();
+    }
+    if (!held.isEmpty())
+        visit(held);
+    return true;
+}
+
 std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess, qint64 maxBytes)
 {
     const FileBytes read = ReadRegularFile(path, maxBytes);
@@ -246,19 +329,34 @@ std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess, qi
 
 QByteArray EncodeLines(const QStringList &lines)
 {
-    QString text;
-    for (const QString &line : lines) {
-        text += line;
-        text += QLatin1String("\r\n");
-    }
+    return EncodeLines([&lines](const std::function<void(QStringView)> &visit) {
+        for (const QString &line : lines)
+            visit(line);
+    });
+}
+
+QByteArray EncodeLines(const LineSource &lines)
+{
+    QByteArray bytes;
+    bool fits = true;
+    lines([&](QStringView line) {
+        if (!fits)
+            return;
+        const std::optional<QByteArray> cp932 = EncodeCp932(line);
+        fits = cp932.has_value();
+        if (fits)
+            bytes += *cp932 + "\r\n";
+    });
     // Only bytes that read back as code page 932 go out in it: kept bytes
     // of some other encoding may happen to make the whole valid UTF-8.
-    if (const auto cp932 = EncodeCp932(text)) {
-        const TextForm form = FormOf(*cp932, Encoding::Utf8WhenMarked);
+    if (fits) {
+        const TextForm form = FormOf(bytes, Encoding::Utf8WhenMarked);
         if (form.start == 0 && !form.utf8)
-            return *cp932;
+            return bytes;
     }
-    return Utf8Mark() + EncodeUtf8(text);
+    bytes = kUtf8Mark.toByteArray();
+    lines([&](QStringView line) { bytes += EncodeUtf8(line) + "\r\n"; });
+    return bytes;
 }
 
 bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error)

@@ -10,7 +10,10 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+class QIODevice;
 
 namespace typetoki {
 
@@ -26,6 +29,9 @@ enum class Encoding {
     Utf8WhenMarked,
 };
 
+// The UTF-8 byte-order mark.
+inline constexpr QByteArrayView kUtf8Mark("\xEF\xBB\xBF", 3);
+
 // How a file's bytes are to be decoded: from where (after a byte-order mark)
 // and as which encoding. Line ends are the same bytes in both, so the lines
 // of a file can be found first and decoded one by one.
@@ -37,8 +43,8 @@ TextForm FormOf(QByteArrayView bytes, Encoding guess);
 
 // Decodes bytes as FormOf told; bytes that are not valid in that encoding
 // become escape characters (cp932.h) in both, so they are written back as
-// they were.
-QString DecodeAs(QByteArrayView bytes, bool utf8);
+// they were. valid, when given, is cleared when any byte had to be kept so.
+QString DecodeAs(QByteArrayView bytes, bool utf8, bool *valid = nullptr);
 
 // A whole file's bytes decoded: UTF-8 when they start with the UTF-8
 // byte-order mark (the mark dropped), or as the guess allows; code page 932
@@ -71,6 +77,13 @@ void ForEachLine(QByteArrayView bytes, Visit &&visit)
         visit(bytes.sliced(start));
 }
 
+// Each line of an open file, as ForEachLine gives them, read in pieces so
+// that no more of the file than its longest line is held at once: the first
+// `length` bytes from where the file stands; visit returns false to stop.
+// False when reading fails.
+bool ForEachLineOfFile(QIODevice &file, qint64 length,
+                       const std::function<bool(QByteArrayView)> &visit);
+
 // The lines of a small text file (at most maxBytes), or nullopt when it
 // cannot be opened or read, or is no regular file.
 std::optional<QStringList> ReadTextLines(const QString &path,
@@ -80,6 +93,13 @@ std::optional<QStringList> ReadTextLines(const QString &path,
 // The file bytes for these lines, each ended by CR LF: code page 932 when
 // every character fits, otherwise UTF-8 behind a byte-order mark.
 QByteArray EncodeLines(const QStringList &lines);
+
+// The same for lines made one at a time: the source passes each line to
+// the visitor it is given, in order, and may be asked twice (a line that
+// only UTF-8 holds turns the whole file to UTF-8). A long file is thus
+// never held as text.
+using LineSource = std::function<void(const std::function<void(QStringView)> &visit)>;
+QByteArray EncodeLines(const LineSource &lines);
 
 // Why a file could not be written or a folder made, from the error number
 // the system gave (0 when none): a short phrase in Japanese, then the

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <vector>
 
 #include <optional>
 #include <set>
@@ -205,6 +206,52 @@ TEST(Cp932Test, AnyTwoBytesComeBackByteForByte)
     }
 }
 
+// --------------------------------------------------------- ForEachLineOfFile
+
+TEST(ForEachLineOfFileTest, GivesTheLinesOfTheWholeBytesWhereverThePiecesBreak)
+{
+    // The file is read a megabyte at a time; line ends and lines that
+    // straddle that edge must come out as from the bytes in one piece.
+    constexpr qsizetype kPiece = 1 << 20;
+    const QByteArray filler(kPiece - 1, 'a');
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        qint64 length;  // -1: all of it
+    };
+    const Case cases[] = {
+        {"CR LF split by the edge", filler + "\r\nb", -1},
+        {"CR alone at the edge", filler + "\rb\n", -1},
+        {"empty lines at the edge", QByteArray(kPiece - 2, 'a') + "\n\r\n\r\rc", -1},
+        {"a line over three pieces", QByteArray(2 * kPiece + kPiece / 2, 'x') + "\r\nend", -1},
+        {"no line end at all", QByteArray(kPiece + 10, 'y'), -1},
+        {"the last byte left out", "one\r\ntwo\x1A", 8},
+        {"small", "a\r\n\r\nb\n", -1},
+        {"empty", QByteArray(), -1},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("lines.txt"));
+        WriteRaw(path, c.bytes);
+        const qint64 length = c.length < 0 ? c.bytes.size() : c.length;
+        std::vector<QByteArray> expected;
+        ForEachLine(QByteArrayView(c.bytes).first(length), [&](QByteArrayView line) {
+            expected.push_back(line.toByteArray());
+            return true;
+        });
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<QByteArray> got;
+        ASSERT_TRUE(ForEachLineOfFile(file, length, [&](QByteArrayView line) {
+            got.push_back(line.toByteArray());
+            return true;
+        }));
+        EXPECT_EQ(got, expected);
+    }
+}
+
 // --------------------------------------------------------------- EncodeCp932
 
 TEST(EncodeCp932Test, EncodesWhatFitsAndRefusesTheRest)
@@ -240,6 +287,30 @@ TEST(EncodeCp932Test, EncodesWhatFitsAndRefusesTheRest)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const auto got = EncodeCp932(U(c.text));
+        ASSERT_EQ(got.has_value(), c.bytes.has_value()) << (got ? got->toHex().toStdString() : "");
+        if (got) {
+            EXPECT_EQ(got->toHex(), c.bytes->toHex());
+        }
+    }
+}
+
+TEST(EncodeCp932Test, KeptBytesGoBackUnlessTheyWouldReadAsACharacter)
+{
+    struct Case {
+        const char *name;
+        QString text;
+        std::optional<QByteArray> bytes;
+    };
+    const Case cases[] = {
+        {"a stray lead byte at the end", U("/caf") + Kept(0xE9), QByteArray("/caf\xE9")},
+        {"a stray lead byte before a line end", Kept(0x81) + U("\r"), Hex("810d")},
+        // Kept from a UTF-8 file, where they were no character.
+        {"a byte the code page reads as katakana", Kept(0xDE), std::nullopt},
+        {"a byte that pairs with its neighbour", U("a") + Kept(0xE9) + U("b"), std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto got = EncodeCp932(c.text);
         ASSERT_EQ(got.has_value(), c.bytes.has_value()) << (got ? got->toHex().toStdString() : "");
         if (got) {
             EXPECT_EQ(got->toHex(), c.bytes->toHex());
@@ -291,6 +362,12 @@ TEST(EncodeLinesTest, DecodesBackToTheSameLines)
         {QStringLiteral("\uFEFFa")},
         {U("/caf") + Kept(0xE9), U("\u0080\u001A\uF8F0")},
         {U("/caf") + Kept(0xE9), U("Zoë")},
+        // A byte kept from a UTF-8 file that the code page would read as
+        // a katakana.
+        {Kept(0xDE)},
+        // U+638E3 is the surrogate pair D94E DCE3, whose second half looks
+        // like a kept byte.
+        {QString::fromUcs4(U"\U000638E3") + Kept(0xA3), U("😀")},
     };
     for (const QStringList &lines : cases) {
         SCOPED_TRACE(Show(lines));
