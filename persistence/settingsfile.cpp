@@ -1,10 +1,13 @@
 #include "persistence/settingsfile.h"
 
 #include "engine/numbers.h"
+#include "engine/regularfile.h"
 #include "engine/textfile.h"
 #include "persistence/datafolder.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <limits>
 #include <optional>
 
 namespace typetoki {
@@ -12,6 +15,28 @@ namespace {
 
 constexpr int kValueLines = 8;
 constexpr int kReservedLines = 12;
+
+// Eight values, paths among them, fit many times over; a file of any size
+// is read no further.
+constexpr qint64 kHeadBytes = 64 * 1024;
+
+// The first lines of the settings file, from its first kHeadBytes; a line
+// that runs past them counts as missing. nullopt when the path names no
+// regular file (a pipe is never waited on) or reading fails.
+std::optional<QStringList> ReadHeadLines(const QString &path)
+{
+    QFile file;
+    if (OpenRegularFile(file, path, std::numeric_limits<qint64>::max()) != FileProblem::None)
+        return std::nullopt;
+    QByteArray head = file.read(kHeadBytes);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    if (!file.atEnd()) {
+        const qsizetype end = std::max(head.lastIndexOf('\n'), head.lastIndexOf('\r'));
+        head.truncate(end + 1);
+    }
+    return SplitLines(DecodeText(head, Encoding::Utf8WhenMarked));
+}
 
 // A path saved with a look-alike typed on Linux ("〜") reads back with the
 // code page's own character ("～"), while the file on disk keeps the typed
@@ -89,8 +114,8 @@ bool LoadSettings(Module1 &state)
     state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
     state.sliderValue = 0.1f;
 
-    const std::optional<QStringList> lines = ReadTextLines(DataFileToRead(state, QStringLiteral("tatak.ini")),
-                                                             Encoding::Utf8WhenMarked);
+    const std::optional<QStringList> lines =
+        ReadHeadLines(DataFileToRead(state, QStringLiteral("tatak.ini")));
     if (lines && ReadValues(state, *lines))
         return true;
     // Also when lines 3 and 7 were read: a half-read file is not trusted to

@@ -139,6 +139,12 @@ TEST_F(SettingsFileTest, ReadsTheEightValuesAndStopsAtTheFirstBadLine)
          {3, 120, d.trainingTextPath, d.heroSoundPath, d.rivalSoundPath, d.missSoundPath, 0.1f}},
         {"1 line", CrLf(good.mid(0, 1)), false, failedAtLine2},
         {"empty file", QByteArray(), false, d},
+        // Only the first 64 KB are read: a line that runs past them is
+        // missing, as if the file ended there; what follows them is never
+        // looked at.
+        {"line 3 running past the first 64 KB", CrLf(with(3, QByteArray(70000, 'x').constData())),
+         false, {3, 120, d.trainingTextPath, d.heroSoundPath, d.rivalSoundPath, d.missSoundPath, 0.1f}},
+        {"a long tail after the values", CrLf(good) + QByteArray(200000, 'z'), true, full},
         // Line 1: the number at the start, rounded half to even.
         {"line 1 digit and letters", CrLf(with(1, "4abc")), true, fullWith([](Settings &s) { s.gameMode = 4; })},
         {"line 1 letters", CrLf(with(1, "abc")), true, fullWith([](Settings &s) { s.gameMode = 0; })},
