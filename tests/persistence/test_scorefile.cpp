@@ -444,6 +444,7 @@ TEST_F(ScoreFileTest, NamesKeepEveryCharacter)
     struct Case {
         const char *name;
         Form form;
+        const char *readBack = nullptr;  // when not the name itself
     };
     const Case cases[] = {
         {"テスト", kCp932},
@@ -454,13 +455,15 @@ TEST_F(ScoreFileTest, NamesKeepEveryCharacter)
         // well stay in the code page: an old file holding them reads right.
         {"ﾃｽ", kCp932},
         {"ﾐｷ", kCp932},
+        // A wave dash typed on Linux is written as the code page's own.
+        {"〜ミキ〜", kCp932, "～ミキ～"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         table_ = ScoreTable();
         table_.append(Game(U(c.name), {"1", "2", "3", "4"}));
         Save();
-        EXPECT_EQ(table_.row(1).fields[kPlayerName], U(c.name));
+        EXPECT_EQ(table_.row(1).fields[kPlayerName], U(c.readBack ? c.readBack : c.name));
         const QString line = "1," + U(c.name) + ",1,2,3,4,2000/11/12  13:45:10,1,60\r\n";
         const QByteArray expected = c.form == kCp932 ? EncodeCp932(line).value_or("unencodable")
                                                      : "\xEF\xBB\xBF" + line.toUtf8();
@@ -616,6 +619,21 @@ TEST_F(ScoreFileTest, CopiesRegisteringAtTheSameTimeKeepEveryRecord)
     EXPECT_FALSE(QFile::exists(path_ + ".lock"));
 }
 #endif
+
+TEST_F(ScoreFileTest, MoreRecordsThanAnyBoardKeepsAreTakenForAnUnreadableFile)
+{
+    // Two million records are far past any board the game keeps; more would
+    // cost memory without bound (a 64 MB file of empty lines). The file is
+    // then left alone like any other it cannot read.
+    const QByteArray tooMany(kMostScoreRecords + 1, '\n');
+    WriteRaw(path_, tooMany);
+    EXPECT_FALSE(table_.LoadScores(path_));
+    EXPECT_EQ(table_.scoreCount(), 0);
+    table_.append(Game("new", {"1", "1", "1", "1"}));
+    QString error;
+    EXPECT_FALSE(table_.SaveScores(path_, &error));
+    EXPECT_EQ(ReadRaw(path_), tooMany);
+}
 
 TEST_F(ScoreFileTest, RegisteringNeverOverwritesAFileItCannotRead)
 {
