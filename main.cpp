@@ -28,9 +28,9 @@ int main(int argc, char *argv[])
     std::unique_ptr<typetoki::Form1> form;
 
     // The splash is the only window until the player clicks it; a key press
-    // instead ends the program without touching the settings.
+    // or closing it instead ends the program without touching the settings.
     auto *splash = new typetoki::frmSplash;
-    QObject::connect(splash, &typetoki::frmSplash::keyPressedToQuit, &app, [splash] {
+    QObject::connect(splash, &typetoki::frmSplash::closedToQuit, &app, [splash] {
         splash->deleteLater();
         QCoreApplication::quit();
     });

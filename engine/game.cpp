@@ -1,7 +1,7 @@
 #include "engine/game.h"
 
+#include "engine/cp932.h"
 #include "engine/numbers.h"
-#include "engine/textfile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,13 +23,12 @@ const ModeLook kModeLooks[4] = {
     {QStringLiteral("修行モード【一般テキスト】"), MakeRgb(255, 255, 0)},
 };
 
-QString Repeat(const QString &block, int times)
+// The chant block written `times` times as one line.
+TargetLines Repeated(const QString &block, int times)
 {
-    QString line;
-    line.reserve(block.size() * times);
-    for (int i = 0; i < times; ++i)
-        line += block;
-    return line;
+    TargetLines lines;
+    lines.append(block.repeated(times));
+    return lines;
 }
 
 QString WithoutFirst(const QString &text) { return text.mid(1); }
@@ -45,6 +44,17 @@ void ReplaceSyllable(QString &record, QStringView syllable, const QString &glyph
 {
     if (record.endsWith(syllable))
         record = record.left(record.size() - syllable.size()) + glyph;
+}
+
+// The first characters of the trimmed input and target line, as the player
+// sees them: a look-alike typed on Linux ("〜") is the code page's own
+// ("～") of a training text. Nothing else is loosened; an empty side
+// matches only an empty side.
+bool FirstCharactersMatch(QStringView typed, QStringView target)
+{
+    if (typed.isEmpty() || target.isEmpty())
+        return typed.isEmpty() && target.isEmpty();
+    return Cp932Form(typed[0].unicode()) == Cp932Form(target[0].unicode());
 }
 
 }  // namespace
@@ -79,8 +89,7 @@ void Game::Command2_Click()
 {
     if (m_.gamePhase != kIdle)
         return;
-    m_.currentTarget.clear();
-    StartGame();
+    startGame(true);
 }
 
 void Game::Command3_Click()
@@ -153,13 +162,16 @@ bool Game::refuseBadSettings()
     return false;
 }
 
-void Game::StartGame()
+void Game::StartGame() { startGame(false); }
+
+void Game::startGame(bool newRecord)
 {
     if (m_.gamePhase != kIdle || closing_)
         return;
+    // Every refusal comes before anything is reset: a game that cannot
+    // start leaves the last one's figures, echo boxes and record on show.
     if (refuseBadSettings())
         return;
-    ResetGame();
     switch (m_.gameMode) {
     case 1: BuildHeroLines(); break;
     case 2: BuildRivalLines(); break;
@@ -171,6 +183,9 @@ void Game::StartGame()
         }
         break;
     }
+    if (newRecord)
+        m_.currentTarget.clear();
+    ResetGame();
     p_.sound.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (!CountDown())
         return;
@@ -221,17 +236,17 @@ bool Game::CountDown()
 
 // ---- Target lines -----------------------------------------------------
 
-void Game::BuildHeroLines() { lines_ = {QString(), Repeat(kHeroBlock, 100)}; }
+void Game::BuildHeroLines() { lines_ = Repeated(kHeroBlock, 100); }
 
-void Game::BuildRivalLines() { lines_ = {QString(), Repeat(kRivalBlock, 500)}; }
+void Game::BuildRivalLines() { lines_ = Repeated(kRivalBlock, 500); }
 
 void Game::BuildVsLines()
 {
-    lines_.assign(1, QString());
+    lines_ = TargetLines();
     for (int k = 1; k <= 5; ++k)
-        lines_.push_back(Repeat(kHeroBlock, k));
+        lines_.append(kHeroBlock.repeated(k));
     for (int k = 1; k <= 5; ++k)
-        lines_.push_back(Repeat(kRivalBlock, k));
+        lines_.append(kRivalBlock.repeated(k));
 }
 
 bool Game::LoadTrainingText()
@@ -241,38 +256,27 @@ bool Game::LoadTrainingText()
     const QString path = m_.trainingTextPath;
     // One retry: a file being saved by an editor at that very moment can fail
     // once and read fine a moment later.
-    std::optional<QStringList> read = ReadTextLines(path);
+    std::optional<TargetLines> read = ReadTrainingText(path);
     if (!read)
-        read = ReadTextLines(path);
+        read = ReadTrainingText(path);
     m_.trainingTextPath = path;
-    if (!read)
-        return false;
-
-    std::vector<QString> loaded{QString()};
-    lineCount_ = 0;
-    for (const QString &line : *read) {
-        QString trimmed = TrimBlanks(line);
-        if (trimmed.isEmpty())
-            continue;
-        loaded.push_back(std::move(trimmed));
-        lineCount_ = std::int16_t(std::min<std::size_t>(loaded.size() - 1, 32767));
-    }
     // Without a single line to type the game cannot start; the previous
     // game's lines are not shown in their place.
-    if (loaded.size() < 2)
+    if (!read || read->count() == 0)
         return false;
-    lines_ = std::move(loaded);
+    lines_ = std::move(*read);
+    lineCount_ = std::int16_t(std::min<qsizetype>(lines_.count(), 32767));
     return true;
 }
 
 void Game::NextLine()
 {
-    const auto n = qsizetype(lines_.size()) - 1;
+    const qsizetype n = lines_.count();
     if (n < 1)
         return;
     const double r = p_.random.next();
     const auto i = std::clamp<qsizetype>(qsizetype(std::floor(r * double(n) + 1)), 1, n);
-    const QString &line = lines_[std::size_t(i)];
+    const QString line = lines_[i];
     screen_.setText(Box::Text4, line);
     lineKind_ = 0;
     InputMethod method = InputMethod::Hiragana;
@@ -306,7 +310,7 @@ void Game::JudgeInput()
 
         const QString typedTrim = TrimBlanks(typed);
         const QString targetTrim = TrimBlanks(screen_.text(Box::Text4));
-        const bool hit = typedTrim.left(1) == targetTrim.left(1);
+        const bool hit = FirstCharactersMatch(typedTrim, targetTrim);
 
         if (hit) {
             EchoChant();

@@ -5,6 +5,7 @@
 
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
+#include "engine/targetlines.h"
 
 #include <QString>
 #include <QStringList>
@@ -70,7 +71,7 @@ public:
     // here.
     void setEndOfGameHandler(std::function<void()> handler) { afterEnd_ = std::move(handler); }
 
-    const std::vector<QString> &lines() const { return lines_; }
+    const TargetLines &lines() const { return lines_; }
     std::int16_t lineKind() const { return lineKind_; }
     int lastKey() const { return lastKey_; }
 
@@ -87,6 +88,8 @@ public:
     void PlayCue(Cue cue);
 
 private:
+    // START clears the echo record first; the menu and toolbar keep it.
+    void startGame(bool newRecord);
     void ResetGame();
     bool CountDown();
     void EndGame();
@@ -100,7 +103,7 @@ private:
     Platform p_;
 
     // The main window's own values.
-    std::vector<QString> lines_{QString()};  // entries from index 1
+    TargetLines lines_;
     std::int16_t lineCount_ = 0;
     int lastKey_ = 0;
     std::int16_t lineKind_ = 0;

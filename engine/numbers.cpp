@@ -1,9 +1,11 @@
 #include "engine/numbers.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <string>
 #include <system_error>
 
 namespace typetoki {
@@ -79,13 +81,14 @@ std::optional<double> ParseNumber(QStringView text, qsizetype &pos)
     // The digits go to from_chars as a plain ASCII number, which converts
     // correctly rounded and without regard to the C locale the application
     // may have switched to.
-    std::string digits;
+    // On the stack: a board of a million records reads six numbers each.
+    QVarLengthArray<char, 64> digits;
     qsizetype significant = 0;  // digits before the point, leading zeros aside
     qsizetype leadingFractionZeros = 0;
     bool anyDigit = false;
     bool nonZeroSeen = false;
     while (i < n && IsAsciiDigit(text[i])) {
-        digits += char(text[i].unicode());
+        digits.append(char(text[i].unicode()));
         anyDigit = true;
         if (text[i] != u'0' || nonZeroSeen) {
             nonZeroSeen = true;
@@ -95,9 +98,9 @@ std::optional<double> ParseNumber(QStringView text, qsizetype &pos)
     }
     if (i < n && text[i] == u'.') {
         ++i;
-        digits += '.';
+        digits.append('.');
         while (i < n && IsAsciiDigit(text[i])) {
-            digits += char(text[i].unicode());
+            digits.append(char(text[i].unicode()));
             anyDigit = true;
             if (text[i] != u'0')
                 nonZeroSeen = true;
@@ -133,8 +136,9 @@ std::optional<double> ParseNumber(QStringView text, qsizetype &pos)
     if (!nonZeroSeen)
         return 0.0;
 
-    digits += 'e';
-    digits += std::to_string(exponent);
+    char exponentText[24] = {'e'};
+    const auto written = std::to_chars(exponentText + 1, std::end(exponentText), exponent);
+    digits.append(exponentText, written.ptr - exponentText);
     double value = 0;
     const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                         std::chars_format::general);
@@ -199,14 +203,16 @@ QString FormatSignificant(T x, int precision)
 
 double ReadNumber(QStringView text)
 {
-    QString packed;
-    packed.reserve(text.size());
-    for (const QChar c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\n')
-            packed += c;
-    }
+    const auto skipped = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; };
     qsizetype pos = 0;
-    return ParseNumber(packed, pos).value_or(0.0);
+    if (std::none_of(text.begin(), text.end(), skipped))
+        return ParseNumber(text, pos).value_or(0.0);
+    QVarLengthArray<QChar, 64> packed;
+    for (const QChar c : text) {
+        if (!skipped(c))
+            packed.append(c);
+    }
+    return ParseNumber(QStringView(packed.data(), packed.size()), pos).value_or(0.0);
 }
 
 std::optional<std::int16_t> ToInt16(QStringView text)
@@ -274,7 +280,7 @@ QString CutText(double x)
 
 bool IsBlank(QChar c)
 {
-    return c == u' ' || c == u'\u3000';
+    return c == u' ' || c == u'\t' || c == u'\u3000';
 }
 
 QString TrimBlanks(QStringView text)

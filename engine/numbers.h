@@ -42,8 +42,9 @@ QString FormatSingle(float x);
 // FormatNumber(CutFigure(x)): how every rate and score is shown.
 QString CutText(double x);
 
-// True for the blanks a player never has to type: the ASCII space and the
-// ideographic space U+3000 that Japanese texts indent with.
+// True for the blanks a player never has to type: the ASCII space, the
+// ideographic space U+3000 that Japanese texts indent with, and the tab,
+// which no player can type into the input box (Tab moves the focus).
 bool IsBlank(QChar c);
 
 // The text without leading and trailing blanks (see IsBlank).

@@ -1,77 +1,92 @@
 #include "engine/textfile.h"
 
+#include "engine/regularfile.h"
+
 #include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace typetoki {
 namespace {
 
-// The name ICU knows Microsoft's code page 932 by; plain "Shift_JIS" lacks
-// the NEC and IBM extensions (circled digits and the like) Windows files use.
-constexpr const char *kCp932 = "windows-31j";
-
-const QByteArray &Utf8Mark()
+// The first byte of 0x80 or above from i on, or n; eight bytes at a time,
+// as the text of a file is mostly ASCII.
+qsizetype SkipAscii(const unsigned char *p, qsizetype n, qsizetype i)
 {
-    static const QByteArray mark("\xEF\xBB\xBF", 3);
-    return mark;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < n && p[i] < 0x80)
+        ++i;
+    return i;
 }
 
-// Strict UTF-8: overlong forms, surrogates, code points past U+10FFFF and cut
+// The length of the strict UTF-8 sequence at p[i], or 0 when none starts
+// there: overlong forms, surrogates, code points past U+10FFFF and cut
 // sequences all count as invalid. Shift-JIS text happens to contain byte
 // pairs that a lax check would take for UTF-8.
-bool IsValidUtf8(const QByteArray &bytes)
+int Utf8Length(const unsigned char *p, qsizetype n, qsizetype i)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const unsigned char lead = p[i];
+    if (lead < 0x80)
+        return 1;
+    int length;
+    unsigned char low = 0x80;  // allowed range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;  // below: overlong
+        else if (lead == 0xED)
+            high = 0x9F;  // above: surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;  // below: overlong
+        else if (lead == 0xF4)
+            high = 0x8F;  // above: past U+10FFFF
+    } else {
+        return 0;  // stray continuation byte, C0/C1 overlong, or F5..FF
+    }
+    if (n - i < length)
+        return 0;
+    if (p[i + 1] < low || p[i + 1] > high)
+        return 0;
+    for (int k = 2; k < length; ++k) {
+        if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool IsValidUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char lead = p[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        int length;
-        unsigned char low = 0x80;  // allowed range of the second byte
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;  // below: overlong
-            else if (lead == 0xED)
-                high = 0x9F;  // above: surrogates
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;  // below: overlong
-            else if (lead == 0xF4)
-                high = 0x8F;  // above: past U+10FFFF
-        } else {
-            return false;  // stray continuation byte, C0/C1 overlong, or F5..FF
-        }
-        if (n - i < length)
+    for (qsizetype i = SkipAscii(p, n, 0); i < n; i = SkipAscii(p, n, i)) {
+        const int length = Utf8Length(p, n, i);
+        if (length == 0)
             return false;
-        if (p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
-                return false;
-        }
         i += length;
     }
     return true;
 }
 
-bool HasNonAscii(const QByteArray &bytes)
+bool HasNonAscii(QByteArrayView bytes)
 {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    return SkipAscii(p, bytes.size(), 0) < bytes.size();
 }
 
 // QString::fromUtf8 drops a leading mark, and so would drop a text's own
@@ -82,20 +97,161 @@ QString FromUtf8(QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
+// UTF-8 with each byte that starts no valid sequence kept as its escape
+// character, as code page 932 keeps its own; valid is cleared if any was.
+QString DecodeUtf8(QByteArrayView bytes, bool &valid)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    QString text;
+    qsizetype run = 0;  // start of the valid bytes not yet decoded
+    for (qsizetype i = SkipAscii(p, n, 0); i < n; i = SkipAscii(p, n, i)) {
+        const int length = Utf8Length(p, n, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        valid = false;
+        text += FromUtf8(bytes.sliced(run, i - run));
+        text += QChar(EscapedByte(p[i]));
+        run = ++i;
+    }
+    if (run == 0)
+        return FromUtf8(bytes);
+    text += FromUtf8(bytes.sliced(run));
+    return text;
+}
+
+// UTF-8 with escape characters written back as their bytes. A low
+// surrogate after a high one is half of a character beyond U+FFFF, no escape.
+QByteArray EncodeUtf8(QStringView text)
+{
+    QByteArray bytes;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!IsEscapedByte(text[i].unicode()) || (i > 0 && text[i - 1].isHighSurrogate()))
+            continue;
+        bytes += text.sliced(run, i - run).toUtf8();
+        bytes += char(text[i].unicode() & 0xFF);
+        run = i + 1;
+    }
+    bytes += text.sliced(run).toUtf8();
+    return bytes;
+}
+
+// What the system's error number means for a file the player wanted saved.
+struct ErrorPhrase {
+    int number;
+    const char *japanese;
+};
+const ErrorPhrase kErrorPhrases[] = {
+    {ENOENT, "保存先のフォルダーがありません"},
+    {ENOTDIR, "保存先のパスの途中にフォルダーでないものがあります"},
+    {EISDIR, "同じ名前のフォルダーがあります"},
+    {EACCES, "書き込む権限がありません"},
+    {EPERM, "書き込む権限がありません"},
+    {EROFS, "読み取り専用の場所です"},
+    {ENOSPC, "ディスクの空きが足りません"},
+    {EDQUOT, "ディスクの使用量の上限に達しています"},
+    {EFBIG, "ファイルが大きすぎます"},
+    {ENAMETOOLONG, "パスが長すぎます"},
+    {ELOOP, "シンボリックリンクが循環しています"},
+    {EIO, "ディスクの読み書きでエラーが起きました"},
+    {EMFILE, "開いているファイルが多すぎます"},
+    {ENFILE, "開いているファイルが多すぎます"},
+    {EBUSY, "ほかのプログラムが使用中です"},
+    {ETXTBSY, "ほかのプログラムが使用中です"},
+};
+
+// The error number behind a failed save. Qt refuses some cases itself
+// without one (a folder or a read-only file in the way), and tidying up
+// after a failure may overwrite errno, so the path tells what it can.
+int SaveErrorNumber(const QString &path, int reported)
+{
+    const QFileInfo file(path);
+    if (file.isDir())
+        return EISDIR;
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return ENOENT;
+    if (!folder.isDir())
+        return ENOTDIR;
+    if (file.exists() && !file.isWritable())
+        return EACCES;
+    return reported;
+}
+
 }  // namespace
 
-QString DecodeText(const QByteArray &bytes, Encoding guess)
+QString FileErrorText(int errorNumber, const QString &english)
 {
-    if (bytes.startsWith(Utf8Mark()))
-        return FromUtf8(QByteArrayView(bytes).sliced(Utf8Mark().size()));
-    // Pure ASCII reads the same either way, so it goes the code page route
-    // the game's own files take.
-    if (guess == Encoding::Utf8WhenValid && HasNonAscii(bytes) && IsValidUtf8(bytes))
-        return FromUtf8(bytes);
-    QStringDecoder decoder(kCp932);
-    if (!decoder.isValid())
-        return FromUtf8(bytes);  // a Qt without ICU: better than nothing
-    return decoder.decode(bytes);
+    QString japanese = QStringLiteral("保存できませんでした");
+    for (const ErrorPhrase &phrase : kErrorPhrases) {
+        if (phrase.number == errorNumber) {
+            japanese = QString::fromUtf8(phrase.japanese);
+            break;
+        }
+    }
+    QString words = english.trimmed();
+    if (words.isEmpty() && errorNumber != 0)
+        words = QString::fromLocal8Bit(std::strerror(errorNumber));
+    return words.isEmpty() ? japanese : japanese + QStringLiteral(" (") + words + u')';
+}
+
+namespace {
+
+// What tells a file's form, gathered over its bytes or line by line.
+struct FormSigns {
+    explicit FormSigns(Encoding g) : guess(g) {}
+
+    void add(QByteArrayView bytes)
+    {
+        nonAscii = nonAscii || HasNonAscii(bytes);
+        utf8 = utf8 && IsValidUtf8(bytes);
+        cp932 = cp932 && (guess == Encoding::Utf8WhenValid || IsValidCp932(bytes));
+    }
+
+    TextForm form() const
+    {
+        if (marked)
+            return {kUtf8Mark.size(), true};
+        // Pure ASCII reads the same either way, so it goes the code page
+        // route the game's own files take.
+        const bool ownFileInCp932 = guess == Encoding::Utf8WhenMarked && cp932;
+        return {0, nonAscii && utf8 && !ownFileInCp932};
+    }
+
+    Encoding guess;
+    bool marked = false;
+    bool nonAscii = false;
+    bool utf8 = true;
+    bool cp932 = true;
+};
+
+}  // namespace
+
+TextForm FormOf(QByteArrayView bytes, Encoding guess)
+{
+    FormSigns signs(guess);
+    signs.marked = bytes.startsWith(kUtf8Mark);
+    if (!signs.marked)
+        signs.add(bytes);
+    return signs.form();
+}
+
+QString DecodeAs(QByteArrayView bytes, bool utf8, bool *valid)
+{
+    bool allValid = true;
+    QString text = utf8 ? DecodeUtf8(bytes, allValid) : DecodeCp932(bytes, &allValid);
+    if (valid && !allValid)
+        *valid = false;
+    return text;
+}
+
+QString DecodeText(QByteArrayView bytes, Encoding guess)
+{
+    const TextForm form = FormOf(bytes, guess);
+    return DecodeAs(bytes.sliced(form.start), form.utf8);
 }
 
 QStringList SplitLines(const QString &text)
@@ -120,76 +276,119 @@ QStringList SplitLines(const QString &text)
     return lines;
 }
 
-std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess)
+bool ForEachLineOfFile(QIODevice &file, qint64 length,
+                       const std::function<bool(QByteArrayView)> &visit)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return SplitLines(DecodeText(bytes, guess));
+    constexpr qint64 kPiece = 1 << 20;
+    QByteArray held;        // the start of a line the last piece cut off
+    bool afterCr = false;   // the last piece ended in CR: an LF next is its pair
+    for (qint64 left = length; left > 0;) {
+        const QByteArray piece = file.read(std::min(left, kPiece));
+        if (piece.isEmpty())
+            return false;  // an error, or a file cut shorter meanwhile
+        left -= piece.size();
+        QByteArrayView rest(piece);
+        if (afterCr && rest.startsWith('\n'))
+            rest = rest.sliced(1);
+        afterCr = piece.endsWith('\r');
+        const char *p = rest.data();
+        qsizetype lastEnd = -1;  // the last line end in this piece
+        for (qsizetype i = rest.size() - 1; i >= 0; --i) {
+            if (p[i] == '\r' || p[i] == '\n') {
+                lastEnd = i;
+                break;
+            }
+        }
+        if (lastEnd < 0) {
+            held.append(rest);
+            continue;
+        }
+        // Line ends inside a piece are ForEachLine's to pair; the line
+        // still held from before is joined to the first one.
+        QByteArrayView complete = rest.first(lastEnd + 1);
+        if (!held.isEmpty())
+            complete = held.append(complete);
+        bool more = true;
+        ForEachLine(complete, [&](QByteArrayView line) { return more = visit(line); });
+        if (!more)
+            return true;
+        held = rest.sliced(lastEnd + 1).toByteArray();
+    }
+    if (!held.isEmpty())
+        visit(held);
+    return true;
 }
 
-std::optional<QByteArray> EncodeCp932(const QString &text)
+std::optional<QStringList> ReadTextLines(const QString &path, Encoding guess, qint64 maxBytes)
 {
-    QStringEncoder encoder(kCp932);
-    if (!encoder.isValid())
+    const FileBytes read = ReadRegularFile(path, maxBytes);
+    if (read.problem != FileProblem::None)
         return std::nullopt;
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return std::nullopt;
-    // The encoder's error flag depends on how the converter treats fallback
-    // mappings (a yen sign onto the backslash, say), which would quietly
-    // change the text; only a faithful round trip proves nothing was lost.
-    QStringDecoder decoder(kCp932);
-    const QString back = decoder.decode(bytes);
-    if (back != text)
-        return std::nullopt;
-    return bytes;
+    return SplitLines(DecodeText(read.bytes, guess));
 }
 
 QByteArray EncodeLines(const QStringList &lines)
 {
-    QString text;
-    for (const QString &line : lines) {
-        text += line;
-        text += QLatin1String("\r\n");
-    }
-    // Only a text that reads back whole goes out in code page 932.
-    if (const auto cp932 = EncodeCp932(text);
-        cp932 && DecodeText(*cp932, Encoding::Utf8WhenMarked) == text)
-        return *cp932;
-    return Utf8Mark() + text.toUtf8();
+    return EncodeLines([&lines](const std::function<void(QStringView)> &visit) {
+        for (const QString &line : lines)
+            visit(line);
+    });
 }
 
-bool WriteTextLines(const QString &path, const QStringList &lines, QString *error)
+QByteArray EncodeLines(const LineSource &lines)
+{
+    QByteArray bytes;
+    bool fits = true;
+    lines([&](QStringView line) {
+        if (!fits)
+            return;
+        const std::optional<QByteArray> cp932 = EncodeCp932(line);
+        fits = cp932.has_value();
+        if (fits)
+            bytes += *cp932 + "\r\n";
+    });
+    // Only bytes that read back as code page 932 go out in it: kept bytes
+    // of some other encoding may happen to make the whole valid UTF-8.
+    if (fits) {
+        const TextForm form = FormOf(bytes, Encoding::Utf8WhenMarked);
+        if (form.start == 0 && !form.utf8)
+            return bytes;
+    }
+    bytes = kUtf8Mark.toByteArray();
+    lines([&](QStringView line) { bytes += EncodeUtf8(line) + "\r\n"; });
+    return bytes;
+}
+
+bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    const auto fail = [&](const char *fallback) {
-        if (error) {
-            *error = file.errorString();
-            if (error->isEmpty())
-                *error = QString::fromLatin1(fallback);
-        }
+    const auto fail = [&](int reported) {
+        if (error)
+            *error = FileErrorText(SaveErrorNumber(path, reported), file.errorString());
         return false;
     };
 
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return fail("The file could not be opened for writing.");
-    const QByteArray bytes = EncodeLines(lines);
+        return fail(errno);
     // A short text waits in the device's buffer, and commit() does not notice
     // when writing that buffer out fails (a full disk): it would rename the
     // cut-off file into place. Flushing first brings such a failure out here.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        // Taken before cancelling, which would replace it with its own note.
-        fail("The file could not be written.");
+        // Taken before cancelling, which would replace Qt's words and errno.
+        const int reported = errno;
+        fail(reported);
         file.cancelWriting();
         return false;
     }
     if (!file.commit())
-        return fail("The file could not be saved.");
+        return fail(errno);
     return true;
+}
+
+bool WriteTextLines(const QString &path, const QStringList &lines, QString *error)
+{
+    return WriteFileBytes(path, EncodeLines(lines), error);
 }
 
 }  // namespace typetoki

@@ -1,8 +1,15 @@
 #include "persistence/datafolder.h"
 
+#include "engine/textfile.h"
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+
+#include <filesystem>
+#include <system_error>
 
 namespace typetoki {
 
@@ -28,6 +35,32 @@ QString ChooseDataFolder(const QString &programFolder)
 {
     return ChooseDataFolder(programFolder, FolderIsWritable,
                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+bool MakeDataFolder(const Module1 &state, QString *error)
+{
+    // A missing program folder is not the game's to make.
+    if (state.dataFolder == state.programFolder || QFileInfo(state.dataFolder).isDir())
+        return true;
+    std::error_code failure;
+    std::filesystem::create_directories(QFile::encodeName(state.dataFolder).toStdString(), failure);
+    if (!failure)
+        return true;
+    if (error) {
+        *error = QStringLiteral("データを保存するフォルダー %1 を作れません: %2")
+                     .arg(QDir::toNativeSeparators(state.dataFolder),
+                          FileErrorText(failure.value(), QString::fromLocal8Bit(failure.message())));
+    }
+    return false;
+}
+
+QString DataFileToRead(const Module1 &state, const QString &name)
+{
+    const QString saved = state.inDataFolder(name);
+    if (state.dataFolder == state.programFolder || QFileInfo::exists(saved))
+        return saved;
+    const QString beside = state.inProgramFolder(name);
+    return QFileInfo::exists(beside) ? beside : saved;
 }
 
 }  // namespace typetoki

@@ -4,6 +4,8 @@
 // system-wide install has a folder no player may write, so they move to the
 // player's own data folder instead.
 
+#include "engine/gamestate.h"
+
 #include <QString>
 
 #include <functional>
@@ -24,5 +26,15 @@ QString ChooseDataFolder(const QString &programFolder, const WritableProbe &isWr
 // The same with the real probe and QStandardPaths' AppDataLocation, which
 // needs the application name set first.
 QString ChooseDataFolder(const QString &programFolder);
+
+// Makes the player's data folder when the game's files live there and it is
+// missing (an earlier attempt at start-up may have failed). False with the
+// reason, which names the folder, when it cannot be made.
+bool MakeDataFolder(const Module1 &state, QString *error = nullptr);
+
+// Where to read tatak.ini or tkscore.ini: the data folder's copy, which is
+// where they are saved; but while that copy does not exist yet, the one a
+// read-only program folder still holds from before.
+QString DataFileToRead(const Module1 &state, const QString &name);
 
 }  // namespace typetoki

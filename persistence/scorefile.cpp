@@ -2,8 +2,13 @@
 
 #include "engine/numbers.h"
 #include "engine/textfile.h"
+#include "persistence/datafolder.h"
+
+#include "engine/regularfile.h"
 
 #include <QFileInfo>
+#include <QLockFile>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -14,6 +19,10 @@ namespace typetoki {
 namespace {
 
 constexpr int kTopCount = 10;
+
+// Another copy holds the lock only for one save; a copy that died holding
+// it leaves a stale lock, which QLockFile takes over at once.
+constexpr int kLockWaitMs = 10000;
 constexpr int kFirstRanked = kPoints;
 constexpr int kRankedCount = 4;
 
@@ -40,6 +49,26 @@ QString AbsolutePath(const QString &path)
     return QFileInfo(path).absoluteFilePath();
 }
 
+// A number field straight from the file's bytes. Only ASCII can belong to a
+// number, and in code page 932 and UTF-8 alike a character beyond ASCII
+// starts with a byte of 0x80 or more, where reading stops either way; so
+// the bytes read as Latin-1 give the number the decoded text gives.
+double NumberOfBytes(QByteArrayView field)
+{
+    QVarLengthArray<char16_t, 32> text(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i)
+        text[i] = static_cast<unsigned char>(field[i]);
+    return ReadNumber(QStringView(text.data(), text.size()));
+}
+
+// Overwriting a file that could not be read would lose the records in it.
+bool RefuseUnreadable(QString *error)
+{
+    if (error)
+        *error = QStringLiteral("ファイルを読めなかったため、上書きすると中の記録が失われます");
+    return false;
+}
+
 }  // namespace
 
 QString ScoreFieldText(QString text)
@@ -50,22 +79,20 @@ QString ScoreFieldText(QString text)
     return text;
 }
 
-const ScoreRecord &ScoreTable::row(int r) const
+ScoreRecord ScoreTable::row(int r) const
 {
-    static const ScoreRecord empty;
     if (r < 1 || r > scoreCount())
-        return empty;
-    return rows_[r - 1];
-}
-
-ScoreTable::Numbers ScoreTable::ReadNumbers(const ScoreRecord &record)
-{
-    Numbers numbers;
-    numbers.mode = ReadNumber(record.fields[kModeNumber]);
-    numbers.timeLimit = ReadNumber(record.fields[kTimeLimit]);
-    for (int k = 0; k < kRankedCount; ++k)
-        numbers.ranked[k] = ReadNumber(record.fields[kFirstRanked + k]);
-    return numbers;
+        return {};
+    const std::size_t index = std::size_t(r - 1);
+    if (index >= spans_.size())
+        return added_[index - spans_.size()];
+    const Span span = spans_[index];
+    const QString line = DecodeAs(QByteArrayView(bytes_).sliced(span.begin, span.length), utf8_);
+    ScoreRecord record;
+    int field = 0;
+    for (const QStringView piece : QStringView(line).tokenize(u','))
+        record.fields[field++] = piece.toString();  // at most nine: see index()
+    return record;
 }
 
 double ScoreTable::value(int index, int field) const
@@ -76,13 +103,7 @@ double ScoreTable::value(int index, int field) const
         return numbers_[index].mode;
     if (field == kTimeLimit)
         return numbers_[index].timeLimit;
-    return ReadNumber(rows_[index].fields[field]);
-}
-
-void ScoreTable::add(ScoreRecord record)
-{
-    numbers_.push_back(ReadNumbers(record));
-    rows_.push_back(std::move(record));
+    return ReadNumber(row(index + 1).fields[field]);
 }
 
 void ScoreTable::append(const ScoreRecord &record)
@@ -90,37 +111,79 @@ void ScoreTable::append(const ScoreRecord &record)
     ScoreRecord stored = record;
     stored.fields[kPlayerName] = ScoreFieldText(stored.fields[kPlayerName]);
     stored.fields[kPlayedAt] = ScoreFieldText(stored.fields[kPlayedAt]);
-    add(std::move(stored));
+    Numbers numbers;
+    numbers.mode = ReadNumber(stored.fields[kModeNumber]);
+    numbers.timeLimit = ReadNumber(stored.fields[kTimeLimit]);
+    for (int k = 0; k < kRankedCount; ++k)
+        numbers.ranked[k] = ReadNumber(stored.fields[kFirstRanked + k]);
+    numbers_.push_back(numbers);
+    added_.push_back(std::move(stored));
+}
+
+void ScoreTable::clear()
+{
+    bytes_.clear();
+    spans_.clear();
+    added_.clear();
+    numbers_.clear();
+}
+
+bool ScoreTable::index(QByteArray bytes)
+{
+    clear();
+    const TextForm form = FormOf(bytes, Encoding::Utf8WhenMarked);
+    bytes_ = std::move(bytes);
+    utf8_ = form.utf8;
+    const QByteArrayView text = QByteArrayView(bytes_).sliced(form.start);
+
+    qsizetype lines = 0;
+    ForEachLine(text, [&](QByteArrayView) { return ++lines <= kMostScoreRecords; });
+    if (lines > kMostScoreRecords) {
+        clear();
+        return false;
+    }
+    spans_.reserve(std::size_t(lines));
+    numbers_.reserve(std::size_t(lines));
+    ForEachLine(text, [&](QByteArrayView line) {
+        Numbers numbers;
+        // A tenth field and beyond can only come from a hand-edited file; the
+        // record keeps its first nine, and the lines after it are still read.
+        int field = 0;
+        qsizetype start = 0;
+        qsizetype end = 0;
+        for (; end <= line.size(); ++end) {
+            if (end < line.size() && line[end] != ',')
+                continue;
+            const QByteArrayView piece = line.sliced(start, end - start);
+            if (IsRanked(field))
+                numbers.ranked[field - kFirstRanked] = NumberOfBytes(piece);
+            else if (field == kModeNumber)
+                numbers.mode = NumberOfBytes(piece);
+            else if (field == kTimeLimit)
+                numbers.timeLimit = NumberOfBytes(piece);
+            if (++field == kScoreFieldCount)
+                break;
+            start = end + 1;
+        }
+        const qsizetype kept = std::min(end, line.size());
+        spans_.push_back({std::uint32_t(line.data() - bytes_.constData()), std::uint32_t(kept)});
+        numbers_.push_back(numbers);
+        return true;
+    });
+    return true;
 }
 
 bool ScoreTable::LoadScores(const QString &path)
 {
-    rows_.clear();
-    numbers_.clear();
+    clear();
     unreadablePath_.clear();
-
-    const std::optional<QStringList> lines = ReadTextLines(path, Encoding::Utf8WhenMarked);
-    if (!lines) {
-        if (!QFileInfo::exists(path))
-            return true;  // no result registered yet
-        unreadablePath_ = AbsolutePath(path);
-        return false;
-    }
-    rows_.reserve(lines->size());
-    numbers_.reserve(lines->size());
-    for (const QString &line : *lines) {
-        ScoreRecord record;
-        // A tenth field and beyond can only come from a hand-edited file; the
-        // record keeps its first nine, and the lines after it are still read.
-        int field = 0;
-        for (const QStringView piece : QStringView(line).tokenize(u',')) {
-            record.fields[field] = piece.toString();
-            if (++field == kScoreFieldCount)
-                break;
-        }
-        add(std::move(record));
-    }
-    return true;
+    FileBytes read = ReadRegularFile(path, kScoreFileLimit);
+    if (read.problem == FileProblem::Missing && !QFileInfo::exists(path))
+        return true;  // no result registered yet
+    if (read.problem == FileProblem::None && index(std::move(read.bytes)))
+        return true;
+    unreadablePath_ = AbsolutePath(path);
+    return false;
 }
 
 std::vector<int> ScoreTable::SelectTopTen(int field, double mode, double timeLimit) const
@@ -150,14 +213,33 @@ double ScoreTable::TenthBest(int field, double mode, double timeLimit) const
     return rows.empty() ? 0 : value(rows.back() - 1, field);
 }
 
-bool ScoreTable::SaveScores(const QString &path, QString *error)
+bool ScoreTable::Register(const ScoreRecord &record, const QString &path, const QString &readPath,
+                          const std::function<void()> &beforeSave, QString *error)
 {
-    if (!unreadablePath_.isEmpty() && AbsolutePath(path) == unreadablePath_) {
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs) && lock.error() == QLockFile::LockFailedError) {
+        append(record);
+        if (beforeSave)
+            beforeSave();
         if (error)
-            *error = QStringLiteral("The high-score file could not be read; writing it now would "
-                                    "lose the results in it.");
+            *error = QStringLiteral("ほかに起動しているタイプ闘記がファイルを使い続けています");
         return false;
     }
+    // Without a lock (a folder nobody may write) the save below fails with
+    // its own reason.
+    const bool read = LoadScores(readPath);
+    append(record);
+    if (beforeSave)
+        beforeSave();
+    if (!read)
+        return RefuseUnreadable(error);
+    return SaveScores(path, error);
+}
+
+bool ScoreTable::SaveScores(const QString &path, QString *error)
+{
+    if (!unreadablePath_.isEmpty() && AbsolutePath(path) == unreadablePath_)
+        return RefuseUnreadable(error);
 
     // Every row would otherwise run the full top-ten selection once per ranked
     // field over the whole table. Each group's thresholds only depend on its
@@ -189,8 +271,7 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
         }
     }
 
-    std::vector<ScoreRecord> kept;
-    QStringList lines;
+    std::vector<int> kept;
     for (int i = 0; i < scoreCount(); ++i) {
         const Numbers &n = numbers_[i];
         // A record is judged against the group of its mode and time limit
@@ -205,35 +286,38 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
         bool keep = false;
         for (int k = 0; k < kRankedCount && !keep; ++k)
             keep = n.ranked[k] >= threshold[k];
-        if (!keep)
-            continue;
-
-        ScoreRecord record;
-        record.fields[kSerial] = QString::number(kept.size() + 1);
-        for (int field = 1; field < kScoreFieldCount; ++field) {
-            record.fields[field] = IsStoredText(field) ? rows_[i].fields[field]
-                                                       : FormatNumber(value(i, field));
-        }
-        lines.append(QStringList(record.fields.begin(), record.fields.end()).join(u','));
-        kept.push_back(std::move(record));
+        if (keep)
+            kept.push_back(i);
     }
 
-    if (!WriteTextLines(path, lines, error))
+    // Written a line at a time: a large board is never held as text.
+    const QByteArray bytes = EncodeLines([&](const std::function<void(QStringView)> &visit) {
+        int serial = 0;
+        for (const int i : kept) {
+            const ScoreRecord stored = row(i + 1);
+            QString line = QString::number(++serial);
+            for (int field = 1; field < kScoreFieldCount; ++field) {
+                line += u',';
+                line += IsStoredText(field) ? stored.fields[field] : FormatNumber(value(i, field));
+            }
+            visit(line);
+        }
+    });
+    if (!WriteFileBytes(path, bytes, error))
         return false;
-    rows_.clear();
-    numbers_.clear();
-    rows_.reserve(kept.size());
-    numbers_.reserve(kept.size());
-    // The numbers are read again from their written form, which is what the
-    // next LoadScores will see.
-    for (ScoreRecord &record : kept)
-        add(std::move(record));
+    // The table becomes what the next LoadScores of the file will see.
+    index(bytes);
     return true;
 }
 
 QString ScoresPath(const Module1 &state)
 {
     return state.inDataFolder(QStringLiteral("tkscore.ini"));
+}
+
+QString ScoresPathToRead(const Module1 &state)
+{
+    return DataFileToRead(state, QStringLiteral("tkscore.ini"));
 }
 
 }  // namespace typetoki

@@ -1,8 +1,13 @@
 #include "persistence/settingsfile.h"
 
 #include "engine/numbers.h"
+#include "engine/regularfile.h"
 #include "engine/textfile.h"
+#include "persistence/datafolder.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
 #include <optional>
 
 namespace typetoki {
@@ -10,6 +15,45 @@ namespace {
 
 constexpr int kValueLines = 8;
 constexpr int kReservedLines = 12;
+
+// Eight values, paths among them, fit many times over; a file of any size
+// is read no further.
+constexpr qint64 kHeadBytes = 64 * 1024;
+
+// The first lines of the settings file, from its first kHeadBytes; a line
+// that runs past them counts as missing. nullopt when the path names no
+// regular file (a pipe is never waited on) or reading fails.
+std::optional<QStringList> ReadHeadLines(const QString &path)
+{
+    QFile file;
+    if (OpenRegularFile(file, path, std::numeric_limits<qint64>::max()) != FileProblem::None)
+        return std::nullopt;
+    QByteArray head = file.read(kHeadBytes);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    if (!file.atEnd()) {
+        const qsizetype end = std::max(head.lastIndexOf('\n'), head.lastIndexOf('\r'));
+        head.truncate(end + 1);
+    }
+    return SplitLines(DecodeText(head, Encoding::Utf8WhenMarked));
+}
+
+// A path saved with a look-alike typed on Linux ("〜") reads back with the
+// code page's own character ("～"), while the file on disk keeps the typed
+// one; the path that exists is the one meant.
+QString PathAsTyped(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return path;
+    QString typed = path;
+    for (QChar &c : typed) {
+        for (const LookAlike &pair : kLookAlikes) {
+            if (c == QChar(pair.cp932))
+                c = QChar(pair.typed);
+        }
+    }
+    return typed != path && QFileInfo::exists(typed) ? typed : path;
+}
 
 // Reads the values in file order and stops at the first bad one, so that
 // whatever came before it has already reached the state.
@@ -42,7 +86,7 @@ bool ReadValues(Module1 &state, const QStringList &lines)
     for (QString *path : paths) {
         if (!(text = line(number++)))
             return false;
-        *path = *text;
+        *path = PathAsTyped(*text);
     }
 
     if (!(text = line(kValueLines)))
@@ -70,7 +114,8 @@ bool LoadSettings(Module1 &state)
     state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
     state.sliderValue = 0.1f;
 
-    const std::optional<QStringList> lines = ReadTextLines(SettingsPath(state), Encoding::Utf8WhenMarked);
+    const std::optional<QStringList> lines =
+        ReadHeadLines(DataFileToRead(state, QStringLiteral("tatak.ini")));
     if (lines && ReadValues(state, *lines))
         return true;
     // Also when lines 3 and 7 were read: a half-read file is not trusted to
@@ -93,7 +138,8 @@ QStringList SettingsLines(const Module1 &state)
 
 bool SaveSettings(const Module1 &state, QString *error)
 {
-    return WriteTextLines(SettingsPath(state), SettingsLines(state), error);
+    return MakeDataFolder(state, error)
+           && WriteTextLines(SettingsPath(state), SettingsLines(state), error);
 }
 
 }  // namespace typetoki

@@ -9,7 +9,8 @@
 
 namespace typetoki {
 
-// tatak.ini in the data folder (the program folder unless that is read-only).
+// tatak.ini in the data folder (the program folder unless that is read-only),
+// where it is saved; it is read from DataFileToRead.
 QString SettingsPath(const Module1 &state);
 
 // Sets the mode, time limit, sound paths and sliderValue to their defaults

@@ -13,6 +13,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -533,9 +534,11 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::keyPressEvent(QKeyEvent *event)
 {
-    // Enter anywhere in the window presses the default button.
+    // Enter presses the button that has the focus (the hidden stop button);
+    // anywhere else in the window it presses the default button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        Command1->click();
+        auto *focused = qobject_cast<QPushButton *>(focusWidget());
+        (focused ? focused : Command1)->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -558,8 +561,10 @@ void Form1::closeEvent(QCloseEvent *event)
     game_.Shutdown();
     Timer1->stop();
     QString error;
-    if (!SaveSettings(m_, &error))
-        showMessage(QStringLiteral("設定を保存できませんでした。\n%1").arg(error));
+    if (!SaveSettings(m_, &error)) {
+        showMessage(QStringLiteral("設定を保存できませんでした。\n%1\n\n%2")
+                        .arg(QDir::toNativeSeparators(SettingsPath(m_)), error));
+    }
     event->accept();
 }
 

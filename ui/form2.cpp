@@ -5,7 +5,6 @@
 #include "ui/layout.h"
 
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -191,10 +190,12 @@ void Form2::buildControls()
 
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setGeometry(TwipsRect(2160, 4800, 1692, 372));
-    Command1->setDefault(true);
-    // Letters still arriving from the last moments of play land on the
-    // button, where they do nothing, rather than in a box.
-    Command1->setFocus();
+    // No default button, and the focus away from OK: an Enter or a Space
+    // still typed as the game ends (Enter judges a training line) must not
+    // close the result, nor the next one register an empty name on the
+    // board. Those keys land in the read-only record and do nothing.
+    Command1->setAutoDefault(false);
+    Text6->setFocus();
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -215,17 +216,6 @@ void Form2::load()
     Text1->setText(row.title);
     Text1->setCursorPosition(0);
     Label7->setText(row.comment);
-}
-
-void Form2::keyPressEvent(QKeyEvent *event)
-{
-    // Only OK and the close box close the screen: an Escape still typed at
-    // the end of a game must not skip past the result.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void Form2::done(int result)

@@ -71,7 +71,6 @@ public:
 protected:
     // The high-score board, modal; a test may put its own in place.
     virtual void openScoreBoard();
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();

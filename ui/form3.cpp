@@ -1,10 +1,11 @@
 #include "ui/form3.h"
 
+#include "persistence/datafolder.h"
 #include "ui/layout.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -269,7 +270,7 @@ void Form3::load()
     filterTime_ = m_.timeLimitSeconds;
     filterMode_ = m_.gameMode;
     sortColumn_ = kPoints;
-    scores_.LoadScores(ScoresPath(m_));
+    scores_.LoadScores(ScoresPathToRead(m_));
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
 }
@@ -357,7 +358,6 @@ void Form3::Command5_Click()
 void Form3::AddPendingResult()
 {
     ScoreRecord record;
-    record.fields[kSerial] = QString::number(scores_.scoreCount() + 1);
     record.fields[kPlayerName] = Text1[kEntryRow]->text();
     record.fields[kPoints] = Text2[kEntryRow]->text();
     record.fields[kCorrectChars] = Text5[kEntryRow]->text();
@@ -366,19 +366,23 @@ void Form3::AddPendingResult()
     record.fields[kPlayedAt] = Text6[kEntryRow]->text();
     record.fields[kModeNumber] = QString::number(m_.gameMode);
     record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
-    scores_.append(record);
 
     for (const ColumnPlace &c : kColumns)
         (this->*(c.boxes))[kEntryRow]->clear();
     m_.scoreBoardFlag = 0;
-    // Listed before the save prunes the table, so the new result shows
-    // whenever it is among the ten best scores.
-    ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
 
+    QString folderProblem;
+    const bool folderReady = MakeDataFolder(m_, &folderProblem);
+    // Another copy of the game may have registered results since this board
+    // opened: the file is read afresh under a lock and the record added to
+    // it. Listed before the save prunes the table, so the new result shows
+    // whenever it is among the ten best scores.
     QString reason;
-    if (!scores_.SaveScores(ScoresPath(m_), &reason)) {
-        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n") + ScoresPath(m_)
-                    + QStringLiteral("\n\n") + reason);
+    const auto list = [this] { ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds); };
+    if (!scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason)) {
+        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n")
+                    + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
+                    + (folderReady ? reason : folderProblem));
     }
 }
 
@@ -387,17 +391,6 @@ void Form3::done(int result)
     if (m_.scoreBoardFlag == 1)
         AddPendingResult();
     QDialog::done(result);
-}
-
-void Form3::keyPressEvent(QKeyEvent *event)
-{
-    // Escape would close the board with a half-typed name registered; only
-    // the close box closes it.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void Form3::beep()

@@ -16,7 +16,6 @@
 #include <cstdint>
 
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -87,7 +86,6 @@ public:
     void done(int result) override;
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
     // The system's warning sound and a message box with an OK button; tests
     // listen in instead.
     virtual void beep();

@@ -2,7 +2,7 @@
 
 #include "engine/game.h"
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "engine/targetlines.h"
 #include "ui/artwork.h"
 #include "ui/layout.h"
 
@@ -342,7 +342,7 @@ void Form4::Command3_Click()
         rememberedName_ = answer.fileName;
         // The same reading a training game does later, so a file that passes
         // here will also load then.
-        if (ReadTextLines(answer.fileName))
+        if (ReadTrainingText(answer.fileName))
             return;
     } else if (answer.outcome != FileDialogAnswer::Failed) {
         return;  // cancelled

@@ -3,6 +3,7 @@
 #include "ui/artwork.h"
 #include "ui/layout.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -116,9 +117,7 @@ bool frmSplash::Form_KeyPress(QKeyEvent *event)
 {
     if (done_ || event->text().isEmpty())
         return false;
-    done_ = true;
-    close();
-    emit keyPressedToQuit();
+    close();  // closeEvent tells the caller
     return true;
 }
 
@@ -137,7 +136,7 @@ bool frmSplash::eventFilter(QObject *watched, QEvent *event)
                                && Frame1->rect().contains(mouse->position().toPoint());
             framePressed_ = false;
             if (click) {
-                done_ = true;
+                goingOn_ = true;
                 close();
                 emit frameClicked();
             }
@@ -151,6 +150,18 @@ void frmSplash::keyPressEvent(QKeyEvent *event)
 {
     if (!Form_KeyPress(event))
         QWidget::keyPressEvent(event);
+}
+
+void frmSplash::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (done_)
+        return;
+    done_ = true;
+    // Without this a close from the window manager left the program running
+    // with no window at all.
+    if (!goingOn_)
+        emit closedToQuit();
 }
 
 void frmSplash::showEvent(QShowEvent *event)

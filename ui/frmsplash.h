@@ -4,9 +4,11 @@
 // the game, any key that types a character ends it.
 //
 // Closing the splash never ends the program by itself, whatever comes after
-// is the caller's: it is told by frameClicked() or keyPressedToQuit(), both
-// emitted once the window has closed. The splash does not delete itself; a
-// receiver that wants it gone uses deleteLater().
+// is the caller's: it is told by frameClicked() or closedToQuit(), both
+// emitted once the window has closed. Every way the splash goes away but the
+// click on its frame (a key, Alt+F4, the window manager's close) means
+// closedToQuit(). The splash does not delete itself; a receiver that wants
+// it gone uses deleteLater().
 
 #include <QWidget>
 
@@ -31,19 +33,21 @@ public:
 
 signals:
     void frameClicked();
-    void keyPressedToQuit();
+    void closedToQuit();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // True when the key types a character, and the splash has closed.
     bool Form_KeyPress(QKeyEvent *event);
 
     bool framePressed_ = false;
-    bool done_ = false;
+    bool done_ = false;      // closed, or closing
+    bool goingOn_ = false;   // by the click on the frame
 };
 
 }  // namespace typetoki

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QStringList>
@@ -76,12 +77,36 @@ QLabel *RivalChant(QWidget *parent, Rgb color, QRect place)
     return ChantOrnament(parent, QStringLiteral("非苦"), 344, color, place);
 }
 
+namespace {
+
+// A dialog closes on Escape as if cancelled; these windows close only by
+// their close box and their own buttons, so an Escape still typed from play
+// never skips past a result or a half-typed name.
+class EscapeIgnored final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            event->accept();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
 void SetUpSizableDialog(QDialog *dialog, const QString &title)
 {
     dialog->setWindowTitle(title);
     dialog->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     dialog->setFont(JapaneseFont(9));
+    dialog->installEventFilter(new EscapeIgnored(dialog));
 }
 
 QGroupBox *ScoreBoardFrame(QWidget *parent, QRect place, Rgb background)

@@ -61,7 +61,7 @@ QLabel *RivalChant(QWidget *parent, Rgb color, QRect place);
 
 // The title bar of the result, high-score, staff and how-to-play windows:
 // minimise and maximise boxes besides the close box, which Qt's dialogs lack.
-// The window's font is the game's.
+// The window's font is the game's, and Escape does not close it.
 void SetUpSizableDialog(QDialog *dialog, const QString &title);
 
 // The score board of the main window and of the result screen: a frame

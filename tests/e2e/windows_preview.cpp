@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
             std::puts("frame clicked");
             QCoreApplication::quit();
         });
-        QObject::connect(&splash, &frmSplash::keyPressedToQuit, &app, [] {
+        QObject::connect(&splash, &frmSplash::closedToQuit, &app, [] {
             std::puts("key pressed");
             QCoreApplication::quit();
         });

@@ -1,5 +1,7 @@
 // Picking a mode, starting, the countdown, abandoning, and the target lines.
+#include "engine/cp932.h"
 #include "support/fakes.h"
+#include "support/text.h"
 
 #include <QDir>
 #include <QFile>
@@ -139,6 +141,61 @@ TEST(Guards, BadModeOrTimeLimitRefusesToStartWithAMessage)
     }
 }
 
+TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString blank = dir.filePath("blank.txt");
+    {
+        QFile f(blank);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("  \r\n\t\r\n\x81\x40\r\n");
+    }
+    struct Case {
+        const char *what;
+        std::int16_t mode;
+        std::int16_t limit;
+        QString training;
+    };
+    const Case cases[] = {
+        {"missing training text", 4, 60, dir.filePath("missing.txt")},
+        {"blank training text", 4, 60, blank},
+        {"mode outside 1 to 4", 9, 60, blank},
+        {"no time limit", 1, 0, blank},
+    };
+    const Box shown[] = {Box::Text2_3, Box::Text2_4, Box::Text2_5, Box::Text2_6, Box::Text2_7,
+                         Box::Text3,   Box::Text5_0, Box::Text5_1, Box::Label4};
+    for (const Case &c : cases) {
+        for (const bool fromMenu : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (fromMenu ? ", from the menu" : ", by START"));
+            Harness h;
+            h.start();
+            h.typeText("eyaeyXhi");
+            h.world.advance(2);
+            h.game.Command3_Click();
+            QMap<Box, QString> before;
+            for (Box b : shown)
+                before[b] = h.box(b);
+            const QString record = h.state.currentTarget;
+            ASSERT_FALSE(before[Box::Text2_4].isEmpty());
+            ASSERT_FALSE(before[Box::Text5_0].isEmpty());
+
+            h.state.gameMode = c.mode;
+            h.state.timeLimitSeconds = c.limit;
+            h.state.trainingTextPath = c.training;
+            if (fromMenu)
+                h.game.StartGame();
+            else
+                h.game.Command2_Click();
+            EXPECT_EQ(h.state.gamePhase, kIdle);
+            EXPECT_EQ(h.screen.messages.size(), 1);
+            for (Box b : shown)
+                EXPECT_EQ(h.box(b), before[b]) << int(b);
+            EXPECT_EQ(h.state.currentTarget, record);
+        }
+    }
+}
+
 TEST(Lines, EachChantModeBuildsItsLines)
 {
     Harness h;
@@ -199,11 +256,49 @@ TEST_F(TrainingText, BlankLinesVanishAndBlanksAreTrimmed)
 {
     h.state.setProgramFolder(dir.path());
     // "　" (U+3000) in code page 932 is 81 40.
-    write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\neyaX\r\nhiku");
+    write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\n\t\t\r\n\tg\th\t\r\neyaX\r\nhiku");
     ASSERT_TRUE(h.game.LoadTrainingText());
-    EXPECT_EQ(h.game.lines(), (std::vector<QString>{"", "abc", "def", "eyaX", "hiku"}));
+    EXPECT_EQ(h.game.lines().all(), (std::vector<QString>{"", "abc", "def", "g\th", "eyaX", "hiku"}));
     // An empty path means the file beside the program, and it is kept.
     EXPECT_EQ(h.state.trainingTextPath, dir.filePath("test.txt"));
+}
+
+TEST_F(TrainingText, EitherEncodingAndNoEndOfFileMark)
+{
+    // UTF-8 as Linux editors write it, code page 932 otherwise, even when
+    // the first byte that is not UTF-8 comes a long way in; a final 0x1A
+    // of MS-DOS editors is no line, one inside the text stays.
+    const QByteArray ascii = QByteArray("abc\r\n").repeated(300000);  // past the first piece
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        std::vector<QString> lines;  // without the shared ASCII lines
+        bool afterAscii;
+    };
+    const Case cases[] = {
+        {"UTF-8", U("日本\n語").toUtf8(), {"", U("日本"), U("語")}, false},
+        {"code page 932", "\x93\xfa\x96\x7b\r\n", {"", U("日本")}, false},
+        {"code page 932 after a megabyte of ASCII", "\x93\xfa\x96\x7b\r\n", {"", U("日本")}, true},
+        {"UTF-8 after a megabyte of ASCII", U("日本").toUtf8(), {"", U("日本")}, true},
+        {"marked UTF-8 with a stray byte", "\xEF\xBB\xBF" + U("日").toUtf8() + "\xFF",
+         {"", U("日") + QChar(EscapedByte(0xFF))}, false},
+        {"end-of-file mark after the last line", "abc\r\n\x1A", {"", "abc"}, false},
+        {"end-of-file mark ending the last line", "abc\x1A", {"", "abc"}, false},
+        {"0x1A inside the text", "a\x1A" "b\r\n", {"", "a\x1A" "b"}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        write(c.afterAscii ? ascii + c.bytes : c.bytes);
+        h.state.trainingTextPath = dir.filePath("test.txt");
+        ASSERT_TRUE(h.game.LoadTrainingText());
+        std::vector<QString> lines = h.game.lines().all();
+        if (c.afterAscii) {
+            ASSERT_EQ(lines.size(), 300002u);
+            EXPECT_EQ(lines[1], "abc");
+            lines.erase(lines.begin() + 1, lines.begin() + 300001);
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
 }
 
 TEST_F(TrainingText, ALineStartingWithTheChantIsAChantLine)

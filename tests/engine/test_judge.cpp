@@ -73,6 +73,52 @@ TEST(Judge, TrainingLineSkipsInnerBlanksAndKeepsAWrongCharacter)
     EXPECT_DOUBLE_EQ(h.state.pausedSeconds, 4 * double(0.1f));
 }
 
+TEST(Judge, ALookAlikeTypedOnLinuxIsTheTrainingTextsOwnCharacter)
+{
+    // Anthy and Mozc type 〜 where a code page 932 text has ～, and so on
+    // for seven marks; those pairs hit either way round, nothing else does.
+    struct Case {
+        const char *target;
+        const char *typed;
+        bool hit;
+    };
+    const Case cases[] = {
+        {"～", "〜", true}, {"－", "−", true}, {"∥", "‖", true}, {"―", "—", true},
+        {"￠", "¢", true},  {"￡", "£", true}, {"￢", "¬", true}, {"〜", "～", true},
+        {"～", "~", false},  // ASCII tilde
+        {"－", "-", false},  // ASCII hyphen
+        {"ー", "−", false},  // the long vowel mark
+        {"―", "－", false},
+        {"〜", "−", false},
+        {"Ａ", "A", false},  // no width folding
+        {"a", "A", false},
+        {"¥", "\\", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.target) + " typed as " + c.typed);
+        Harness h;
+        h.state.gameMode = 4;
+        h.state.gamePhase = kPlaying;
+        h.screen.boxes[Box::Text4] = QString::fromUtf8(c.target) + "x";
+        h.screen.setText(Box::Text1, QString::fromUtf8(c.typed));
+        h.game.Command1_Click();
+        EXPECT_EQ(h.state.correctCount, c.hit ? 1 : 0);
+        EXPECT_EQ(h.box(Box::Text4), c.hit ? "x" : QString::fromUtf8(c.target) + "x");
+    }
+}
+
+TEST(Judge, TabsInATrainingLineAreSkippedLikeBlanks)
+{
+    Harness h;
+    h.state.gameMode = 4;
+    h.state.gamePhase = kPlaying;
+    h.screen.boxes[Box::Text4] = "\ta\tb\u3000\tc\t";
+    h.typeText("abc");
+    EXPECT_EQ(h.state.correctCount, 3);
+    EXPECT_EQ(h.state.inputCount, 3);
+    EXPECT_NE(h.box(Box::Text4), "\t");  // used up; the next line is shown
+}
+
 TEST(Judge, ComposedInputJudgedByEnterStopsAtTheFirstMiss)
 {
     Harness h;

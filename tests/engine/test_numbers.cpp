@@ -374,14 +374,16 @@ TEST(FormatSingleTest, ReadsBackThroughToSingle)
 
 // ------------------------------------------------------------------- Blanks
 
-TEST(BlankTest, OnlyTheTwoSpacesAreBlanks)
+TEST(BlankTest, OnlyTheTwoSpacesAndTheTabAreBlanks)
 {
     struct Case {
         char16_t c;
         bool blank;
     };
-    const Case cases[] = {{u' ', true},      {u'\u3000', true}, {u'\t', false}, {u'\n', false},
-                          {u'\u00A0', false}, {u'a', false},     {u'\u3042', false}};
+    const Case cases[] = {{u' ', true},       {u'\u3000', true}, {u'\t', true},
+                          {u'\n', false},      {u'\r', false},     {u'\v', false},
+                          {u'\u00A0', false}, {u'\u2003', false}, {u'a', false},
+                          {u'\u3042', false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(int(c.c));
         EXPECT_EQ(IsBlank(QChar(c.c)), c.blank);
@@ -402,8 +404,10 @@ TEST(BlankTest, TrimsBlanksAtBothEndsOnly)
         {u"\u3000\u3042\u3044 ", u"\u3042\u3044"},
         {u" \u3000 a b \u3000", u"a b"},
         {u"a \u3000 b", u"a \u3000 b"},
-        {u"\tabc\t", u"\tabc\t"},
-        {u" \tabc", u"\tabc"},
+        {u"\tabc\t", u"abc"},
+        {u" \t\u3000abc", u"abc"},
+        {u"a\tb", u"a\tb"},
+        {u"\nabc\n", u"\nabc\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(Show(c.text));

@@ -8,10 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTemporaryDir>
+#include <vector>
 
 #include <optional>
+#include <set>
 #include <string>
 
 using namespace typetoki;
@@ -24,10 +25,15 @@ QByteArray Hex(const char *hex)
     return QByteArray::fromHex(hex);
 }
 
+// A byte that no decoding could place, as the text keeps it.
+QString Kept(unsigned char byte)
+{
+    return QString(QChar(EscapedByte(byte)));
+}
+
 QString Cp932(const QByteArray &bytes)
 {
-    QStringDecoder decoder("windows-31j");
-    return decoder.decode(bytes);
+    return DecodeCp932(bytes);
 }
 
 std::string Show(const QStringList &lines)
@@ -137,6 +143,115 @@ TEST(SplitLinesTest, EveryKindOfLineEndEndsALine)
     }
 }
 
+// ------------------------------------------------------------- code page 932
+
+TEST(Cp932Test, EveryKindOfByteAsWindowsHasIt)
+{
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        QString text;
+        bool valid;
+        QByteArray written;  // what the text encodes to; empty: the same bytes
+    };
+    const Case cases[] = {
+        {"control bytes stay themselves", Hex("001a1c7f09"), QString::fromUtf16(u"\0\u001A\u001C\u007F\t", 5), true, {}},
+        {"0x80", Hex("80"), U("\u0080"), true, {}},
+        {"0xA0", Hex("a0"), U("\uF8F0"), true, {}},
+        {"0xFD to 0xFF", Hex("fdfeff"), U("\uF8F1\uF8F2\uF8F3"), true, {}},
+        {"backslash and tilde", QByteArray("\\~"), U("\\~"), true, {}},
+        {"half-width katakana", Hex("a1dfb1"), U("｡ﾟｱ"), true, {}},
+        {"JIS X 0208", Hex("8160817c8161815c"), U("～－∥―"), true, {}},
+        {"NEC row 13", Hex("87408754"), U("①Ⅰ"), true, {}},
+        {"IBM extension", Hex("fa40fa5c"), U("ⅰ纊"), true, {}},
+        {"user-defined area", Hex("f040f9fc"), U("\uE000\uE757"), true, {}},
+        // The NEC selection repeats IBM's kanji; Windows writes IBM's.
+        {"NEC-selected kanji", Hex("ed40eeef"), U("纊ⅰ"), true, Hex("fa5cfa40")},
+        {"lead byte at the end", Hex("4181"), U("A") + Kept(0x81), false, {}},
+        {"lead byte before a line end", Hex("810d0a"), Kept(0x81) + U("\r\n"), false, {}},
+        {"unassigned pair", Hex("8540"), Kept(0x85) + U("@"), false, {}},
+        {"unassigned row", Hex("eb85860a"), Kept(0xEB) + Kept(0x85) + Kept(0x86) + U("\n"), false, {}},
+        {"Latin-1 path", QByteArray("/caf\xE9/x"), U("/caf") + Kept(0xE9) + U("/x"), false, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecodeCp932(c.bytes), c.text);
+        EXPECT_EQ(IsValidCp932(c.bytes), c.valid);
+        const auto written = EncodeCp932(c.text);
+        ASSERT_TRUE(written.has_value());
+        EXPECT_EQ(written->toHex(), (c.written.isEmpty() ? c.bytes : c.written).toHex());
+    }
+}
+
+TEST(Cp932Test, AnyTwoBytesComeBackByteForByte)
+{
+    // Except a character the code page holds twice (NEC's row 13 and
+    // selection against JIS and IBM's rows): it comes back as the bytes
+    // Windows writes for it, and reads the same.
+    const std::set<int> twiceHeldRows = {0x87, 0xED, 0xEE, 0xFA};
+    for (int first = 0; first < 256; ++first) {
+        for (int second = 0; second < 256; ++second) {
+            const char pair[] = {char(first), char(second)};
+            const QByteArray bytes(pair, 2);
+            SCOPED_TRACE(bytes.toHex().toStdString());
+            const QString text = DecodeCp932(bytes);
+            const auto written = EncodeCp932(text);
+            ASSERT_TRUE(written.has_value());
+            ASSERT_EQ(DecodeCp932(*written), text);
+            if (*written != bytes) {
+                ASSERT_EQ(text.size(), 1);
+                ASSERT_TRUE(twiceHeldRows.count(first));
+            }
+        }
+    }
+}
+
+// --------------------------------------------------------- ForEachLineOfFile
+
+TEST(ForEachLineOfFileTest, GivesTheLinesOfTheWholeBytesWhereverThePiecesBreak)
+{
+    // The file is read a megabyte at a time; line ends and lines that
+    // straddle that edge must come out as from the bytes in one piece.
+    constexpr qsizetype kPiece = 1 << 20;
+    const QByteArray filler(kPiece - 1, 'a');
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        qint64 length;  // -1: all of it
+    };
+    const Case cases[] = {
+        {"CR LF split by the edge", filler + "\r\nb", -1},
+        {"CR alone at the edge", filler + "\rb\n", -1},
+        {"empty lines at the edge", QByteArray(kPiece - 2, 'a') + "\n\r\n\r\rc", -1},
+        {"a line over three pieces", QByteArray(2 * kPiece + kPiece / 2, 'x') + "\r\nend", -1},
+        {"no line end at all", QByteArray(kPiece + 10, 'y'), -1},
+        {"the last byte left out", "one\r\ntwo\x1A", 8},
+        {"small", "a\r\n\r\nb\n", -1},
+        {"empty", QByteArray(), -1},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("lines.txt"));
+        WriteRaw(path, c.bytes);
+        const qint64 length = c.length < 0 ? c.bytes.size() : c.length;
+        std::vector<QByteArray> expected;
+        ForEachLine(QByteArrayView(c.bytes).first(length), [&](QByteArrayView line) {
+            expected.push_back(line.toByteArray());
+            return true;
+        });
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        std::vector<QByteArray> got;
+        ASSERT_TRUE(ForEachLineOfFile(file, length, [&](QByteArrayView line) {
+            got.push_back(line.toByteArray());
+            return true;
+        }));
+        EXPECT_EQ(got, expected);
+    }
+}
+
 // --------------------------------------------------------------- EncodeCp932
 
 TEST(EncodeCp932Test, EncodesWhatFitsAndRefusesTheRest)
@@ -164,10 +279,38 @@ TEST(EncodeCp932Test, EncodesWhatFitsAndRefusesTheRest)
         {"‾", std::nullopt},
         // The replacement character itself decodes back from the substitute.
         {"\uFFFD", std::nullopt},
+        // What Linux input methods type for the code page's look-alikes goes
+        // out as the code page's own character.
+        {"〜−‖—¢£¬", Hex("8160817c8161815c8191819281ca")},
+        {"C:\\〜\\練習.txt", QByteArray("C:\\") + Hex("8160") + "\\" + Hex("97fb8f4b") + ".txt"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         const auto got = EncodeCp932(U(c.text));
+        ASSERT_EQ(got.has_value(), c.bytes.has_value()) << (got ? got->toHex().toStdString() : "");
+        if (got) {
+            EXPECT_EQ(got->toHex(), c.bytes->toHex());
+        }
+    }
+}
+
+TEST(EncodeCp932Test, KeptBytesGoBackUnlessTheyWouldReadAsACharacter)
+{
+    struct Case {
+        const char *name;
+        QString text;
+        std::optional<QByteArray> bytes;
+    };
+    const Case cases[] = {
+        {"a stray lead byte at the end", U("/caf") + Kept(0xE9), QByteArray("/caf\xE9")},
+        {"a stray lead byte before a line end", Kept(0x81) + U("\r"), Hex("810d")},
+        // Kept from a UTF-8 file, where they were no character.
+        {"a byte the code page reads as katakana", Kept(0xDE), std::nullopt},
+        {"a byte that pairs with its neighbour", U("a") + Kept(0xE9) + U("b"), std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto got = EncodeCp932(c.text);
         ASSERT_EQ(got.has_value(), c.bytes.has_value()) << (got ? got->toHex().toStdString() : "");
         if (got) {
             EXPECT_EQ(got->toHex(), c.bytes->toHex());
@@ -194,6 +337,10 @@ TEST(EncodeLinesTest, EndsEveryLineWithCrLf)
         {"UTF-8 fallback", {U("Zoë")}, Hex("efbbbf") + "Zo" + Hex("c3ab") + "\r\n"},
         // One character outside the code page puts the whole file in UTF-8.
         {"mixed", {U("テスト"), U("Zoë")}, Hex("efbbbf") + U("テスト\r\nZoë\r\n").toUtf8()},
+        {"look-alike typed on Linux", {U("名前〜")}, Hex("96bc914f8160") + "\r\n"},
+        {"kept bytes", {U("/caf") + Kept(0xE9)}, QByteArray("/caf\xE9\r\n")},
+        {"kept bytes beside UTF-8", {U("/caf") + Kept(0xE9), U("Zoë")},
+         Hex("efbbbf") + "/caf\xE9\r\nZo" + Hex("c3ab") + "\r\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -213,6 +360,14 @@ TEST(EncodeLinesTest, DecodesBackToTheSameLines)
         {"", "", "last"},
         {U("ﾃｽ")},
         {QStringLiteral("\uFEFFa")},
+        {U("/caf") + Kept(0xE9), U("\u0080\u001A\uF8F0")},
+        {U("/caf") + Kept(0xE9), U("Zoë")},
+        // A byte kept from a UTF-8 file that the code page would read as
+        // a katakana.
+        {Kept(0xDE)},
+        // U+638E3 is the surrogate pair D94E DCE3, whose second half looks
+        // like a kept byte.
+        {QString::fromUcs4(U"\U000638E3") + Kept(0xA3), U("😀")},
     };
     for (const QStringList &lines : cases) {
         SCOPED_TRACE(Show(lines));
@@ -220,10 +375,11 @@ TEST(EncodeLinesTest, DecodesBackToTheSameLines)
     }
 }
 
-TEST(DecodeTextTest, TheGamesOwnFilesAreUtf8OnlyBehindTheMark)
+TEST(DecodeTextTest, TheGamesOwnFilesAreCodePage932WheneverTheyCanBe)
 {
     // Code page 932 kana whose bytes are valid UTF-8 as well ("ﾐｷ" is D0 B7,
-    // "з" in UTF-8): a training text may be either, the game's files are not.
+    // "з" in UTF-8): a training text may be either, the game's files are
+    // code page 932 unless only UTF-8 fits, as after a hand edit on Linux.
     struct Case {
         QByteArray bytes;
         QString asTrainingText;
@@ -234,6 +390,9 @@ TEST(DecodeTextTest, TheGamesOwnFilesAreUtf8OnlyBehindTheMark)
         {Hex("c3bd"), U("ý"), U("ﾃｽ")},
         {Hex("efbbbf") + U("ﾐｷ").toUtf8(), U("ﾐｷ"), U("ﾐｷ")},
         {Hex("836583588367"), U("テスト"), U("テスト")},
+        {U("/home/練習.txt").toUtf8(), U("/home/練習.txt"), U("/home/練習.txt")},
+        // Neither: the stray bytes are kept as escapes either way.
+        {QByteArray("caf\xE9"), U("caf") + QChar(EscapedByte(0xE9)), U("caf") + QChar(EscapedByte(0xE9))},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.bytes.toHex().toStdString());
@@ -317,19 +476,24 @@ TEST(WriteTextLinesTest, ReportsWhyAPathCannotBeWritten)
     const QString folder = dir.filePath(QStringLiteral("folder"));
     ASSERT_TRUE(QDir().mkdir(folder));
     WriteRaw(dir.filePath(QStringLiteral("folder/keep.txt")), "old\r\n");
+    WriteRaw(dir.filePath(QStringLiteral("a-file")), "x");
     struct Case {
         const char *name;
         QString path;
+        const char *reason;
     };
     const Case cases[] = {
-        {"missing parent folder", dir.filePath(QStringLiteral("missing/out.txt"))},
-        {"path is a folder", folder},
+        {"missing parent folder", dir.filePath(QStringLiteral("missing/out.txt")),
+         "保存先のフォルダーがありません (No such file or directory)"},
+        {"path is a folder", folder, "同じ名前のフォルダーがあります ("},
+        {"a file on the way", dir.filePath(QStringLiteral("a-file/out.txt")),
+         "保存先のパスの途中にフォルダーでないものがあります ("},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QString error;
         EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}, &error));
-        EXPECT_FALSE(error.trimmed().isEmpty());
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.reason))) << error.toStdString();
         // Without a place for the reason it still fails, and does not crash.
         EXPECT_FALSE(WriteTextLines(c.path, {"1", "60"}));
     }

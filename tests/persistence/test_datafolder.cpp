@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -118,6 +119,67 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     ASSERT_TRUE(LoadSettings(again));
     EXPECT_EQ(again.gameMode, 3);
     EXPECT_EQ(again.timeLimitSeconds, 120);
+}
+
+TEST(DataFolderTest, AReadOnlyProgramFolderLendsItsFilesUntilThePlayerHasOwn)
+{
+    // A system-wide install moved its files to the player's folder; the
+    // settings and scores already beside the program are read until the
+    // player's own copies exist, and every save goes to the player's.
+    struct Case {
+        const char *what;
+        bool besideProgram;
+        bool playersOwn;
+        std::int16_t mode;  // read from the settings
+        int records;        // read from the scores
+    };
+    const Case cases[] = {
+        {"neither", false, false, 1, 0},
+        {"only beside the program", true, false, 3, 2},
+        {"only the player's", false, true, 4, 1},
+        {"both", true, true, 4, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir program, data;
+        ASSERT_TRUE(program.isValid() && data.isValid());
+        Module1 state;
+        state.setProgramFolder(program.path());
+        state.dataFolder = data.path();
+        const auto put = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        const QByteArray settings = "60\r\n/t.txt\r\n/h.wav\r\n/r.wav\r\n/m.wav\r\n/t.txt\r\n0.1\r\n";
+        if (c.besideProgram) {
+            put(program.filePath("tatak.ini"), "3\r\n" + settings);
+            put(program.filePath("tkscore.ini"), "1,a,1,1,1,1,d,3,60\r\n2,b,2,2,2,2,d,3,60\r\n");
+        }
+        if (c.playersOwn) {
+            put(data.filePath("tatak.ini"), "4\r\n" + settings);
+            put(data.filePath("tkscore.ini"), "1,c,1,1,1,1,d,4,60\r\n");
+        }
+        const QByteArray programSettings = c.besideProgram ? "3\r\n" + settings : QByteArray();
+
+        LoadSettings(state);
+        EXPECT_EQ(state.gameMode, c.mode);
+        ScoreTable scores;
+        EXPECT_TRUE(scores.LoadScores(ScoresPathToRead(state)));
+        EXPECT_EQ(scores.scoreCount(), c.records);
+
+        state.gameMode = 2;
+        ASSERT_TRUE(SaveSettings(state));
+        ASSERT_TRUE(scores.SaveScores(ScoresPath(state)));
+        Module1 again;
+        again.setProgramFolder(program.path());
+        again.dataFolder = data.path();
+        LoadSettings(again);
+        EXPECT_EQ(again.gameMode, 2);
+        EXPECT_TRUE(QFileInfo::exists(data.filePath("tkscore.ini")));
+        QFile besides(program.filePath("tatak.ini"));
+        EXPECT_EQ(besides.open(QIODevice::ReadOnly) ? besides.readAll() : QByteArray(), programSettings);
+    }
 }
 
 }  // namespace

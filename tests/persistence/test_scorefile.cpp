@@ -24,6 +24,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -443,6 +444,7 @@ TEST_F(ScoreFileTest, NamesKeepEveryCharacter)
     struct Case {
         const char *name;
         Form form;
+        const char *readBack = nullptr;  // when not the name itself
     };
     const Case cases[] = {
         {"テスト", kCp932},
@@ -453,13 +455,15 @@ TEST_F(ScoreFileTest, NamesKeepEveryCharacter)
         // well stay in the code page: an old file holding them reads right.
         {"ﾃｽ", kCp932},
         {"ﾐｷ", kCp932},
+        // A wave dash typed on Linux is written as the code page's own.
+        {"〜ミキ〜", kCp932, "～ミキ～"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         table_ = ScoreTable();
         table_.append(Game(U(c.name), {"1", "2", "3", "4"}));
         Save();
-        EXPECT_EQ(table_.row(1).fields[kPlayerName], U(c.name));
+        EXPECT_EQ(table_.row(1).fields[kPlayerName], U(c.readBack ? c.readBack : c.name));
         const QString line = "1," + U(c.name) + ",1,2,3,4,2000/11/12  13:45:10,1,60\r\n";
         const QByteArray expected = c.form == kCp932 ? EncodeCp932(line).value_or("unencodable")
                                                      : "\xEF\xBB\xBF" + line.toUtf8();
@@ -570,6 +574,94 @@ TEST_F(ScoreFileTest, AFileThatCouldNotBeReadIsNotOverwritten)
     EXPECT_EQ(Names(table_), (QStringList{"old", "new"}));
 }
 #endif
+
+#ifdef Q_OS_UNIX
+TEST_F(ScoreFileTest, CopiesRegisteringAtTheSameTimeKeepEveryRecord)
+{
+    // Each child process is a running copy of the game whose board opened
+    // before the others saved; every result is in a group of its own, so
+    // no pruning may drop it. Without the lock, one copy's save rewrote the
+    // file from a table that missed the others' records.
+    constexpr int kCopies = 4;
+    constexpr int kResults = 20;
+    Load(CrLf({"1,old,1,1,1,1,d,9,9"}));
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < kCopies; ++copy) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool saved = true;
+            for (int i = 0; i < kResults; ++i) {
+                ScoreTable board;
+                board.LoadScores(path_);
+                const QString limit = QString::number(1000 * (copy + 1) + i);
+                saved = board.Register(Game("c" + limit, {"5", "5", "5", "5"}, "1", limit), path_,
+                                       path_)
+                        && saved;
+            }
+            _exit(saved ? 0 : 1);
+        }
+        copies.push_back(pid);
+    }
+    for (const pid_t pid : copies) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ScoreTable all;
+    ASSERT_TRUE(all.LoadScores(path_));
+    const QStringList names = Names(all);
+    EXPECT_EQ(names.size(), 1 + kCopies * kResults);
+    for (int copy = 0; copy < kCopies; ++copy) {
+        for (int i = 0; i < kResults; ++i)
+            EXPECT_TRUE(names.contains("c" + QString::number(1000 * (copy + 1) + i))) << copy << " " << i;
+    }
+    EXPECT_FALSE(QFile::exists(path_ + ".lock"));
+}
+#endif
+
+TEST_F(ScoreFileTest, MoreRecordsThanAnyBoardKeepsAreTakenForAnUnreadableFile)
+{
+    // Two million records are far past any board the game keeps; more would
+    // cost memory without bound (a 64 MB file of empty lines). The file is
+    // then left alone like any other it cannot read.
+    const QByteArray tooMany(kMostScoreRecords + 1, '\n');
+    WriteRaw(path_, tooMany);
+    EXPECT_FALSE(table_.LoadScores(path_));
+    EXPECT_EQ(table_.scoreCount(), 0);
+    table_.append(Game("new", {"1", "1", "1", "1"}));
+    QString error;
+    EXPECT_FALSE(table_.SaveScores(path_, &error));
+    EXPECT_EQ(ReadRaw(path_), tooMany);
+}
+
+TEST_F(ScoreFileTest, RegisteringNeverOverwritesAFileItCannotRead)
+{
+    // The record still reaches the table (the board lists it), but the file
+    // stays as it is.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("tkscore.ini"));
+    const QString beside = dir_.filePath("program-tkscore.ini");
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("program-tkscore.ini"));
+    const QString saved = dir_.filePath("player-tkscore.ini");
+    struct Case {
+        const char *what;
+        QString path, readPath;
+    };
+    const Case cases[] = {{"its own file", path_, path_},
+                          {"the program folder's, saving to the player's", saved, beside}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ScoreTable table;
+        int listings = 0;
+        QString error;
+        EXPECT_FALSE(table.Register(Game("new", {"1", "1", "1", "1"}), c.path, c.readPath,
+                                    [&] { ++listings; }, &error));
+        EXPECT_EQ(listings, 1);
+        EXPECT_EQ(Names(table), QStringList{"new"});
+        EXPECT_TRUE(error.startsWith(U("ファイルを読めなかった"))) << error.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(saved));
+}
 
 TEST_F(ScoreFileTest, GroupsFarOutsideSixteenBitsArePrunedByTheSameRules)
 {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -138,6 +139,12 @@ TEST_F(SettingsFileTest, ReadsTheEightValuesAndStopsAtTheFirstBadLine)
          {3, 120, d.trainingTextPath, d.heroSoundPath, d.rivalSoundPath, d.missSoundPath, 0.1f}},
         {"1 line", CrLf(good.mid(0, 1)), false, failedAtLine2},
         {"empty file", QByteArray(), false, d},
+        // Only the first 64 KB are read: a line that runs past them is
+        // missing, as if the file ended there; what follows them is never
+        // looked at.
+        {"line 3 running past the first 64 KB", CrLf(with(3, QByteArray(70000, 'x').constData())),
+         false, {3, 120, d.trainingTextPath, d.heroSoundPath, d.rivalSoundPath, d.missSoundPath, 0.1f}},
+        {"a long tail after the values", CrLf(good) + QByteArray(200000, 'z'), true, full},
         // Line 1: the number at the start, rounded half to even.
         {"line 1 digit and letters", CrLf(with(1, "4abc")), true, fullWith([](Settings &s) { s.gameMode = 4; })},
         {"line 1 letters", CrLf(with(1, "abc")), true, fullWith([](Settings &s) { s.gameMode = 0; })},
@@ -339,21 +346,84 @@ TEST_F(SettingsFileTest, APathOutsideCodePage932IsSavedWholeInUtf8)
     EXPECT_EQ(state_.trainingTextPath, U("/home/zoë/テスト.txt"));
 }
 
-TEST_F(SettingsFileTest, ReportsWhyTheFileCannotBeWritten)
+TEST_F(SettingsFileTest, ALookAlikeTypedOnLinuxStaysInCodePage932AndFindsItsFile)
 {
-    // A folder where the file should be: no user, root included, can write it.
-    ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("tatak.ini")));
-    QString error;
-    EXPECT_FALSE(SaveSettings(state_, &error));
-    EXPECT_FALSE(error.trimmed().isEmpty());
-    EXPECT_FALSE(SaveSettings(state_));
+    // "〜" as Anthy and Mozc type it is written as code page 932's "～", so
+    // the file stays readable as code page 932; read back, a path still
+    // names the file that exists.
+    const auto at = [this](const char *name) { return folder_ + u'/' + U(name); };
+    WriteRaw(at("typed〜.txt"), "a\r\n");
+    WriteRaw(at("own～.wav"), "");
+    struct Case {
+        const char *name;
+        QString *path;
+        QString saved;
+        QString read;
+    };
+    const Case cases[] = {
+        {"typed, and on disk so", &state_.trainingTextPath, at("typed〜.txt"), at("typed〜.txt")},
+        {"typed, no file either way", &state_.heroSoundPath, at("gone−.wav"), at("gone－.wav")},
+        {"the code page's own on disk", &state_.rivalSoundPath, at("own～.wav"), at("own～.wav")},
+    };
+    for (const Case &c : cases)
+        *c.path = c.saved;
+    ASSERT_TRUE(SaveSettings(state_));
+    const QByteArray bytes = ReadRaw(SettingsPath(state_));
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(bytes.contains("typed\x81\x60.txt\r\n"));
+    EXPECT_TRUE(bytes.contains("gone\x81\x7C.wav\r\n"));
+    Scramble();
+    ASSERT_TRUE(LoadSettings(state_));
+    EXPECT_EQ(state_.trainingTextPath, cases[0].read);
+    EXPECT_EQ(state_.heroSoundPath, cases[1].read);
+    EXPECT_EQ(state_.rivalSoundPath, cases[2].read);
+}
 
-    Module1 nowhere;
-    nowhere.setProgramFolder(InFolder("missing"));
-    error.clear();
-    EXPECT_FALSE(SaveSettings(nowhere, &error));
-    EXPECT_FALSE(error.trimmed().isEmpty());
+TEST_F(SettingsFileTest, ReportsInJapaneseWhyTheFileCannotBeWritten)
+{
+    // Each of these stops root as well as a player.
+    WriteRaw(InFolder("a-file"), "x");
+    struct Case {
+        const char *what;
+        std::function<void(Module1 &)> place;
+        const char *reason;  // how the reason starts
+    };
+    const Case cases[] = {
+        {"a folder where the file should be",
+         [this](Module1 &s) {
+             s.setProgramFolder(InFolder("taken"));
+             ASSERT_TRUE(QDir().mkpath(InFolder("taken/tatak.ini")));
+         },
+         "同じ名前のフォルダーがあります"},
+        // The program folder is not the game's to make.
+        {"the program folder gone", [this](Module1 &s) { s.setProgramFolder(InFolder("missing")); },
+         "保存先のフォルダーがありません"},
+        // The player's folder, which could not be made at start-up either:
+        // the message names it rather than the file.
+        {"the player's folder cannot be made",
+         [this](Module1 &s) { s.dataFolder = InFolder("a-file/typetoki"); },
+         "データを保存するフォルダー "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Module1 state;
+        state.setProgramFolder(folder_);
+        c.place(state);
+        QString error;
+        EXPECT_FALSE(SaveSettings(state, &error));
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.reason))) << error.toStdString();
+        // Without a place for the reason it still fails, and does not crash.
+        EXPECT_FALSE(SaveSettings(state));
+    }
     EXPECT_FALSE(QFile::exists(InFolder("missing")));
+    QString error;
+    Module1 unmade;
+    unmade.setProgramFolder(folder_);
+    unmade.dataFolder = InFolder("a-file/typetoki");
+    SaveSettings(unmade, &error);
+    EXPECT_TRUE(error.contains(InFolder("a-file/typetoki") + " を作れません: "
+                               + U("保存先のパスの途中にフォルダーでないものがあります")))
+        << error.toStdString();
 }
 
 #ifdef Q_OS_UNIX
@@ -374,7 +444,7 @@ TEST_F(SettingsFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
         saved = SaveSettings(state_, &error);
     }
     EXPECT_FALSE(saved);
-    EXPECT_FALSE(error.trimmed().isEmpty());
+    EXPECT_TRUE(error.startsWith(U("ファイルが大きすぎます"))) << error.toStdString();
     EXPECT_EQ(ReadRaw(SettingsPath(state_)), before);
     EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList{"tatak.ini"});
     ASSERT_TRUE(LoadSettings(state_));

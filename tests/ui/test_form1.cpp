@@ -264,6 +264,36 @@ TEST(Form1, TheStopButtonGivesTheFocusBackToTheInputBox)
     EXPECT_EQ(w.form.focusWidget(), w.form.Text1);
 }
 
+TEST(Form1, EnterPressesTheFocusedButtonAndOnlyThenTheDefault)
+{
+    struct Case {
+        const char *where;
+        std::function<QWidget *(Form1 &)> focus;
+        bool judges;
+    };
+    const Case cases[] = {
+        {"input box", [](Form1 &f) { return f.Text1; }, true},
+        {"stop button", [](Form1 &f) { return f.Command4; }, false},
+    };
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.where) + (enter == Qt::Key_Enter ? ", keypad" : ""));
+            Window w;
+            w.state.gameMode = 4;
+            w.start();
+            ASSERT_EQ(w.state.gamePhase, kPlaying);
+            w.form.Text1->insert(w.form.text(Box::Text4).left(1));
+            QWidget *focus = c.focus(w.form);
+            focus->setFocus();
+            ASSERT_EQ(w.form.focusWidget(), focus);
+            QTest::keyClick(focus, enter);
+            EXPECT_EQ(w.state.inputCount, c.judges ? 1 : 0);
+            // The stop button's own click gives the input box the focus.
+            EXPECT_EQ(w.form.focusWidget(), w.form.Text1);
+        }
+    }
+}
+
 TEST(Form1, ClosingDuringTheCountdownEndsCleanly)
 {
     Window w;
@@ -434,7 +464,11 @@ TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
     w.form.close();
     EXPECT_FALSE(w.form.isVisible());
     ASSERT_EQ(w.form.messages.size(), 1);
-    EXPECT_TRUE(w.form.messages[0].startsWith("設定を保存できませんでした。"));
+    // What failed, where, and why, in the player's language.
+    EXPECT_EQ(w.form.messages[0].section(u'\n', 0, 1),
+              "設定を保存できませんでした。\n" + w.folder.dir.filePath("tatak.ini"));
+    EXPECT_TRUE(w.form.messages[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
+        << w.form.messages[0].toStdString();
 }
 
 TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)

@@ -19,8 +19,10 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -237,6 +239,28 @@ TEST(Form5, OnlyALeftClickOnThePictureClosesIt)
     }
 }
 
+TEST(SecondaryWindows, EscapeClosesNeitherHowToPlayNorStaff)
+{
+    // Both close by their close box only (the staff screen also by its
+    // picture), like the other windows whose Escape is settled.
+    const std::function<std::unique_ptr<QDialog>()> windows[] = {
+        [] { return std::make_unique<Form6>(); },
+        [] { return std::make_unique<Form5>(); },
+    };
+    for (const auto &make : windows) {
+        const std::unique_ptr<QDialog> w = make();
+        SCOPED_TRACE(w->windowTitle().toStdString());
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : w.get();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        QTest::keyClick(w.get(), Qt::Key_Escape);
+        EXPECT_TRUE(w->isVisible());
+        w->close();
+        EXPECT_FALSE(w->isVisible());
+    }
+}
+
 TEST(SecondaryWindows, OpenCentredOnTheMainWindowAndKeepTheirPlacesWhenResized)
 {
     QWidget main;
@@ -336,7 +360,7 @@ struct SplashFixture {
     }
     frmSplash splash;
     QSignalSpy clicked{&splash, &frmSplash::frameClicked};
-    QSignalSpy quit{&splash, &frmSplash::keyPressedToQuit};
+    QSignalSpy quit{&splash, &frmSplash::closedToQuit};
 };
 
 TEST(frmSplash, AnyKeyThatTypesACharacterClosesItWhereverTheFocusIs)
@@ -411,6 +435,43 @@ TEST(frmSplash, OnlyAClickOnTheFramesOwnSurfaceGoesOn)
         EXPECT_EQ(f.clicked.count(), c.goesOn ? 1 : 0);
         EXPECT_EQ(f.splash.isVisible(), !c.goesOn);
         EXPECT_EQ(f.quit.count(), 0);
+    }
+}
+
+TEST(frmSplash, EveryOtherWayOfGoingAwayEndsTheProgram)
+{
+    // Alt+F4 or wmctrl -c: the window manager asks the platform window to
+    // close, which closes the widget; a key press closes it too. Only the
+    // frame click goes on, and each way is told once.
+    struct Case {
+        const char *what;
+        std::function<void(frmSplash &)> act;
+        bool goesOn;
+    };
+    const Case cases[] = {
+        {"window manager", [](frmSplash &w) { w.windowHandle()->close(); }, false},
+        {"close()", [](frmSplash &w) { w.close(); }, false},
+        {"key, then the window manager",
+         [](frmSplash &w) {
+             QTest::keyClick(&w, 'x');
+             w.close();
+         },
+         false},
+        {"frame click, then close()",
+         [](frmSplash &w) {
+             QTest::mouseClick(w.Frame1, Qt::LeftButton, {}, QPoint(w.Frame1->width() - 8, 8));
+             w.close();
+         },
+         true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SplashFixture f;
+        ASSERT_NE(f.splash.windowHandle(), nullptr);
+        c.act(f.splash);
+        EXPECT_FALSE(f.splash.isVisible());
+        EXPECT_EQ(f.quit.count(), c.goesOn ? 0 : 1);
+        EXPECT_EQ(f.clicked.count(), c.goesOn ? 1 : 0);
     }
 }
 
