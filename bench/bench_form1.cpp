@@ -57,11 +57,11 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     m.setProgramFolder(folder.path());
     FakeWorld world;
     BenchForm1 form(m, world);
-    m.gameMode = std::int16_t(gameMode);
+    m.gameMode = GameMode(gameMode);
     form.show();
     form.activateWindow();
     QTest::mouseClick(form.Command2, Qt::LeftButton);
-    if (m.gamePhase != kPlaying || m.gameMode != gameMode) {
+    if (m.gamePhase != kPlaying || m.gameMode != GameMode(gameMode)) {
         state.SkipWithError("the game did not start in the mode asked for");
         return;
     }

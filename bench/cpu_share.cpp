@@ -198,10 +198,10 @@ int main(int argc, char *argv[])
 
     ScriptedForm1 form(state, {clock, events, random, sound});
     // After the window has read its settings, as a player's choices would be.
-    state.gameMode = std::int16_t(gameMode);
+    state.gameMode = GameMode(gameMode);
     state.timeLimitSeconds = kGameSeconds;
-    if (const ModeLook *look = LookOfMode(gameMode))
-        form.setModeLabel(look->caption, look->color);
+    if (const ModeRow *row = RowOf(state.gameMode))
+        form.setModeLabel(Text(row->caption), row->color);
     PaintCounter linePaints;
     form.Text4->installEventFilter(&linePaints);
     form.show();

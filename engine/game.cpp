@@ -16,13 +16,6 @@ constexpr double kLongestWaitSlice = 0.25;
 const QString kHeroBlock = QStringLiteral("eyaeyaeyaeyaeyaeyaeyaeya");
 const QString kRivalBlock = QStringLiteral("hikuhikuhikuhikuhikuhiku");
 
-const ModeLook kModeLooks[4] = {
-    {QStringLiteral("雷堂剛介\u3000+\u3000ブロンズガード"), MakeRgb(255, 0, 0)},
-    {QStringLiteral("ヴォルグ\u3000+\u3000ダーク・ゲート"), MakeRgb(255, 0, 255)},
-    {QStringLiteral("雷堂剛介(ブロンズガード) vs ヴォルグ(ダーク・ゲート)"), MakeRgb(255, 128, 0)},
-    {QStringLiteral("修行モード【一般テキスト】"), MakeRgb(255, 255, 0)},
-};
-
 // The chant block written `times` times as one line.
 TargetLines Repeated(const QString &block, int times)
 {
@@ -62,13 +55,6 @@ bool FirstCharactersMatch(QStringView typed, QStringView target)
 const QString kTrainingTextError =
     QStringLiteral("ファイルが存在しません。または、テキストが読み込めません！！");
 
-const ModeLook *LookOfMode(int gameMode)
-{
-    if (gameMode < 1 || gameMode > 4)
-        return nullptr;
-    return &kModeLooks[gameMode - 1];
-}
-
 QString BreakEchoLine(const QString &text, std::int16_t n)
 {
     const double length = double(text.size());
@@ -106,12 +92,9 @@ void Game::Command5_Click()
 {
     if (m_.gamePhase != kIdle)
         return;
-    int next = m_.gameMode + 1;
-    if (next > 4)
-        next = 1;
-    m_.gameMode = std::int16_t(next);
-    if (const ModeLook *look = LookOfMode(m_.gameMode))
-        screen_.setModeLabel(look->caption, look->color);
+    m_.gameMode = NextSelectableMode(m_.gameMode);
+    if (const ModeRow *row = RowOf(m_.gameMode))
+        screen_.setModeLabel(Text(row->caption), row->color);
 }
 
 void Game::Command1_Click()
@@ -128,7 +111,7 @@ void Game::Text1_KeyPress(int keyCode)
     lastKey_ = keyCode;
     // In the chant modes a Backspace throws away the whole attempt; the key
     // itself still reaches the (now empty) box afterwards.
-    if (keyCode == 8 && m_.gameMode < 4)
+    if (keyCode == 8 && !typesText())
         screen_.setText(Box::Text1, QString());
 }
 
@@ -143,14 +126,20 @@ void Game::Text1_Change()
 
 // ---- Starting a game ---------------------------------------------------
 
+bool Game::typesText() const
+{
+    const ModeRow *row = RowOf(m_.gameMode);
+    return row && row->typesText;
+}
+
 bool Game::refuseBadSettings()
 {
     // Only a hand-edited settings file gets here; a game with such values
     // would have no lines to show or would divide by its time limit.
-    if (!LookOfMode(m_.gameMode)) {
+    if (!RowOf(m_.gameMode)) {
         screen_.showMessage(QStringLiteral("ゲームモード %1 は使えません。モードは 1 から 4 です。"
                                            "SELECT でモードを選び直してください。")
-                                .arg(m_.gameMode));
+                                .arg(int(m_.gameMode)));
         return true;
     }
     if (m_.timeLimitSeconds <= 0) {
@@ -172,17 +161,19 @@ void Game::startGame(bool newRecord)
     // start leaves the last one's figures, echo boxes and record on show.
     if (refuseBadSettings())
         return;
-    switch (m_.gameMode) {
-    case 1: BuildHeroLines(); break;
-    case 2: BuildRivalLines(); break;
-    case 3: BuildVsLines(); break;
-    case 4:
+    const ModeRow &row = *RowOf(m_.gameMode);
+    switch (row.lines) {
+    case Lines::HeroChant: BuildHeroLines(); break;
+    case Lines::RivalChant: BuildRivalLines(); break;
+    case Lines::BothChants: BuildVsLines(); break;
+    case Lines::TrainingText:
         if (!LoadTrainingText()) {
             screen_.showMessage(kTrainingTextError);
             return;
         }
         break;
     }
+
     if (newRecord)
         m_.currentTarget.clear();
     ResetGame();
@@ -330,7 +321,7 @@ void Game::JudgeInput()
                 PlayCue(soundPick_ == 1 ? Cue::Hero : Cue::Rival);
                 break;
             }
-            if (m_.gameMode == 4)
+            if (typesText())
                 WaitPaused(m_.sliderValue);
             else
                 WaitSeconds(0.05);

@@ -3,6 +3,7 @@
 // character, the chant echo, the clock and the end of a game. The main window
 // forwards its events here and shows what the game writes to its Screen.
 
+#include "engine/gamemode.h"
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
 #include "engine/targetlines.h"
@@ -23,14 +24,6 @@ constexpr Rgb kGreenBackground = MakeRgb(0, 64, 0);
 constexpr Rgb kFlashRed = MakeRgb(255, 0, 0);
 constexpr Rgb kCountdownCyan = MakeRgb(0, 255, 255);
 constexpr Rgb kTimeRed = MakeRgb(255, 0, 0);
-
-// A game mode's caption and colour on the mode label.
-struct ModeLook {
-    QString caption;
-    Rgb color;
-};
-// Modes 1 to 4; nullptr for any other number.
-const ModeLook *LookOfMode(int gameMode);
 
 // The text with CR LF added when (its length + 2) is a whole multiple of
 // (2n + 2): with n = 3 the echo breaks after every three chant units.
@@ -97,6 +90,7 @@ private:
     void RefreshCounters();
     bool passStillValid(std::uint64_t serial) const;
     bool refuseBadSettings();
+    bool typesText() const;
 
     Module1 &m_;
     Screen &screen_;

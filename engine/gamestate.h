@@ -1,6 +1,8 @@
 #pragma once
 // The game state shared by every window for the whole run.
 
+#include "engine/gamemode.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -16,7 +18,7 @@ struct Module1 {
     std::int16_t inputLocked = 0;
     double peakSpeed = 0;
     QString currentTarget;
-    std::int16_t gameMode = 1;
+    GameMode gameMode = GameMode::Hero;
     std::int16_t timeLimitSeconds = 60;
     double startTime = 0;
     double pausedSeconds = 0;

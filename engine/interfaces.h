@@ -3,18 +3,13 @@
 // and the sound device implement these; tests put doubles in their place and
 // play whole games in milliseconds.
 
+#include "engine/rgb.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 
 namespace typetoki {
-
-// 0xRRGGBB, kept free of the GUI module so the engine needs QtCore only.
-using Rgb = std::uint32_t;
-constexpr Rgb MakeRgb(int r, int g, int b)
-{
-    return (Rgb(r) << 16) | (Rgb(g) << 8) | Rgb(b);
-}
 
 // The boxes and labels of the main window that the game reads and writes.
 enum class Box {

@@ -70,7 +70,7 @@ bool ReadValues(Module1 &state, const QStringList &lines)
     const auto mode = RoundToInt16(ReadNumber(*text));
     if (!mode)
         return false;
-    state.gameMode = *mode;
+    state.gameMode = GameMode(*mode);
 
     if (!(text = line(2)))
         return false;
@@ -107,7 +107,7 @@ QString SettingsPath(const Module1 &state)
 
 bool LoadSettings(Module1 &state)
 {
-    state.gameMode = 1;
+    state.gameMode = GameMode::Hero;
     state.timeLimitSeconds = 60;
     state.heroSoundPath = state.inProgramFolder(QStringLiteral("eya.wav"));
     state.rivalSoundPath = state.inProgramFolder(QStringLiteral("hiku.wav"));
@@ -128,7 +128,7 @@ QStringList SettingsLines(const Module1 &state)
 {
     QStringList lines;
     lines.reserve(kValueLines + kReservedLines);
-    lines << QString::number(state.gameMode) << QString::number(state.timeLimitSeconds)
+    lines << QString::number(int(state.gameMode)) << QString::number(state.timeLimitSeconds)
           << state.trainingTextPath << state.heroSoundPath << state.rivalSoundPath
           << state.missSoundPath << state.trainingTextPath << FormatSingle(state.sliderValue);
     for (int i = 0; i < kReservedLines; ++i)

@@ -212,8 +212,7 @@ void Form1::buildGameArea()
     // would leave the key to neither.
     Command1->setShortcut(QKeySequence());
 
-    const ModeLook *look = LookOfMode(1);
-    Label1->setText(look->caption);
+    Label1->setText(Text(kModes[0].caption));
 
     // Only the input box and the hidden stop button take the focus, in
     // that order; the other buttons are clicked with the mouse.
@@ -550,8 +549,8 @@ void Form1::Form_Load()
     // mode-1 caption and an empty time until something else sets them.
     if (!LoadSettings(m_))
         return;
-    if (const ModeLook *look = LookOfMode(m_.gameMode))
-        setModeLabel(look->caption, look->color);
+    if (const ModeRow *row = RowOf(m_.gameMode))
+        setModeLabel(Text(row->caption), row->color);
     setText(Box::Label4, QString::number(m_.timeLimitSeconds));
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
+#include "engine/rank.h"
 
 #include <QDialog>
 #include <QString>
@@ -18,28 +19,6 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace typetoki {
-
-// One grade: every rankIndex from low to high, ends included.
-struct RankRow {
-    int low, high;
-    QString title;
-    QString comment;
-};
-
-// The 18 grades from the weakest to the strongest. The last one is the
-// catch-all top grade; its range only names where the others stop.
-const std::array<RankRow, 18> &RankTable();
-
-// The displayed score per second of the game, whole points only, weighted
-// by mode (1.2 for the modes against the rival, 10 for training), cut to a
-// whole number. A mode outside 1 to 4 grades 0. The sum is done in doubles
-// as it always was, so 775 points in 30 seconds against the rival grade 30,
-// not 31. A grade beyond 16 bits is held at the nearest end of the range,
-// where the top grade covers it.
-std::int16_t RankIndex(double shownScore, int gameMode, int timeLimitSeconds);
-
-// The row that covers a rankIndex.
-const RankRow &RankRowFor(int rankIndex);
 
 class Form2 : public QDialog {
     Q_OBJECT

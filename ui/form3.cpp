@@ -18,7 +18,6 @@ namespace typetoki {
 
 namespace {
 
-constexpr int kAmber = 0xFF8000;
 constexpr int kEntryGreen = 0x004000;
 constexpr Rgb kOrnamentGrey = MakeRgb(224, 224, 224);
 
@@ -65,28 +64,6 @@ const SortKey &SortOf(int field)
     return kSorts[0];
 }
 
-struct ModeName {
-    const char *caption;
-    const char *text;
-    int color;
-};
-const ModeName kModeButtons[] = {
-    {"Rexa", "Rexa", kRed},
-    {"Volg", "ヴォルグ", kMagenta},
-    {"対戦", "Rexa vs ヴォルグ", kAmber},
-    {"修行", "修行モード", kYellow},
-};
-// The mode as the board names it on opening, which is not quite how its
-// buttons name it.
-const ModeName kOpeningModes[] = {
-    {nullptr, "雷堂剛介", kRed},
-    {nullptr, "ヴォルグ", kMagenta},
-    {nullptr, "雷堂剛介vs ヴォルグ", kAmber},
-    {nullptr, "修行モード", kYellow},
-};
-
-const int kTimeButtons[] = {10, 30, 60, 120, 180, 3600};
-
 QLineEdit *MakeBox(QWidget *parent, QRect place, Qt::Alignment align)
 {
     auto *box = new QLineEdit(parent);
@@ -128,13 +105,6 @@ QString PlayedAtText(const QDateTime &when)
            + locale.toString(when.time(), timeFormat);
 }
 
-QString TimeButtonText(int seconds)
-{
-    if (seconds == 3600)
-        return QStringLiteral("1時間");
-    return QString::number(seconds) + u'秒';
-}
-
 Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
     : QDialog(parent), m_(state), mainWindow_(mainWindow)
 {
@@ -168,12 +138,12 @@ void Form3::buildControls()
     Text7 = filterBox(1320, QStringLiteral("得点"), kYellow);
 
     for (int i = 0; i < int(Command7.size()); ++i) {
-        Command7[i] = new QPushButton(QString::fromUtf8(kModeButtons[i].caption), this);
+        Command7[i] = new QPushButton(Text(kModes[i].boardButton), this);
         Command7[i]->setGeometry(TwipsRect(1920 + 840 * i, 480, 852, 372));
         connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
     }
     for (int i = 0; i < int(Command6.size()); ++i) {
-        Command6[i] = new QPushButton(TimeButtonText(kTimeButtons[i]), this);
+        Command6[i] = new QPushButton(TimeLimitText(kTimeLimits[i]), this);
         Command6[i]->setGeometry(TwipsRect(1800 + 600 * i, 960, 612, 372));
         connect(Command6[i], &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
     }
@@ -262,10 +232,9 @@ void Form3::load()
     }
     // The game's own length, also an hour as 3600秒, unlike the buttons.
     Text8->setText(QString::number(m_.timeLimitSeconds) + u'秒');
-    if (m_.gameMode >= 1 && m_.gameMode <= 4) {
-        const ModeName &mode = kOpeningModes[m_.gameMode - 1];
-        Text9->setText(QString::fromUtf8(mode.text));
-        SetColors(Text9, mode.color, kBlack);
+    if (const ModeRow *row = RowOf(m_.gameMode)) {
+        Text9->setText(Text(row->boardTitle));
+        SetColors(Text9, int(row->color), kBlack);
     }
     filterTime_ = m_.timeLimitSeconds;
     filterMode_ = m_.gameMode;
@@ -284,9 +253,9 @@ void Form3::ClearBoard()
     }
 }
 
-void Form3::ShowTopTen(int field, int mode, int timeLimit)
+void Form3::ShowTopTen(int field, GameMode mode, int timeLimit)
 {
-    const std::vector<int> rows = scores_.SelectTopTen(field, mode, timeLimit);
+    const std::vector<int> rows = scores_.SelectTopTen(field, int(mode), timeLimit);
     for (int k = 0; k < int(rows.size()) && k < kPlaces; ++k) {
         const ScoreRecord &record = scores_.row(rows[k]);
         for (const ColumnPlace &c : kColumns)
@@ -317,8 +286,8 @@ void Form3::Command6_Click(int index)
         beep();
         return;
     }
-    filterTime_ = std::int16_t(kTimeButtons[index]);
-    Text8->setText(TimeButtonText(filterTime_));
+    filterTime_ = std::int16_t(kTimeLimits[index]);
+    Text8->setText(TimeLimitText(filterTime_));
     ClearBoard();
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, filterMode_, filterTime_);
@@ -330,10 +299,10 @@ void Form3::Command7_Click(int index)
         beep();
         return;
     }
-    filterMode_ = std::int16_t(index + 1);
-    const ModeName &mode = kModeButtons[index];
-    Text9->setText(QString::fromUtf8(mode.text));
-    SetColors(Text9, mode.color, kNoColor);
+    const ModeRow &row = kModes[index];
+    filterMode_ = row.mode;
+    Text9->setText(Text(row.boardFilterTitle));
+    SetColors(Text9, int(row.color), kNoColor);
     ClearBoard();
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, filterMode_, filterTime_);
@@ -364,7 +333,7 @@ void Form3::AddPendingResult()
     record.fields[kCharsPerSecond] = Text3[kEntryRow]->text();
     record.fields[kAccuracy] = Text4[kEntryRow]->text();
     record.fields[kPlayedAt] = Text6[kEntryRow]->text();
-    record.fields[kModeNumber] = QString::number(m_.gameMode);
+    record.fields[kModeNumber] = QString::number(int(m_.gameMode));
     record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
 
     for (const ColumnPlace &c : kColumns)

@@ -1,6 +1,7 @@
 #include "ui/form4.h"
 
 #include "engine/game.h"
+#include "engine/gamemode.h"
 #include "engine/numbers.h"
 #include "engine/targetlines.h"
 #include "ui/artwork.h"
@@ -35,16 +36,14 @@ const QString kBrowseErrorTitle = QStringLiteral("ひよわ！ひよわァァッ
 constexpr int kSliderMaximum = 50;
 constexpr int kSliderReset = 20;
 
-// The time-limit options of page 1, in the order OK examines them.
+// Where the options of page 1 lie, one for each time limit in its order,
+// which is also the order OK examines them in.
 struct TimeOption {
     int left, top, width, height;
-    const char *caption;
-    std::int16_t seconds;
 };
-const TimeOption kTimeOptions[] = {
-    {120, 720, 1092, 252, "10秒", 10},      {120, 1080, 1092, 252, "30秒", 30},
-    {1560, 720, 1092, 252, "60秒", 60},     {1560, 1080, 1092, 252, "120秒", 120},
-    {3000, 720, 1200, 180, "180秒", 180},   {3000, 1080, 1092, 252, "1時間", 3600},
+const TimeOption kTimeOptions[std::size(kTimeLimits)] = {
+    {120, 720, 1092, 252},  {120, 1080, 1092, 252},  {1560, 720, 1092, 252},
+    {1560, 1080, 1092, 252}, {3000, 720, 1200, 180}, {3000, 1080, 1092, 252},
 };
 constexpr int kDesignTimeOption = 2;  // "60秒"
 
@@ -194,7 +193,7 @@ void Form4::buildControls()
     // Page 1: time limit.
     for (int i = 0; i < 6; ++i) {
         const TimeOption &o = kTimeOptions[i];
-        Option1[i] = Place(new QRadioButton(QString::fromUtf8(o.caption), Frame1[1]), o.left,
+        Option1[i] = Place(new QRadioButton(TimeLimitText(kTimeLimits[i]), Frame1[1]), o.left,
                            o.top, o.width, o.height);
         // "180秒" is designed lower than its circle; cut off, the circle looks
         // broken. It grows about its middle, so the caption stays put.
@@ -282,7 +281,7 @@ void Form4::Form_Load()
     // A limit none of the options offers (90 from the settings file) leaves
     // "60秒", so OK turns it into 60.
     for (int i = 0; i < 6; ++i) {
-        if (kTimeOptions[i].seconds == m_.timeLimitSeconds)
+        if (kTimeLimits[i] == m_.timeLimitSeconds)
             Option1[i]->setChecked(true);
     }
 }
@@ -402,7 +401,7 @@ void Form4::Command1_Click()
     m_.sliderValue = PauseFromText(Text3[0]->text());
     for (int i = 0; i < 6; ++i) {
         if (Option1[i]->isChecked()) {
-            m_.timeLimitSeconds = kTimeOptions[i].seconds;
+            m_.timeLimitSeconds = std::int16_t(kTimeLimits[i]);
             break;
         }
     }

@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     }
     Module1 state;
     state.setProgramFolder(folder.path());
-    state.gameMode = 1;
+    state.gameMode = GameMode::Hero;
     state.timeLimitSeconds = 60;
     state.scoreBoardFlag = 1;
     state.currentTarget = QStringLiteral("エヤエヤエヤ\r\nエヤエヤエヤ\r\nエヤエヤe");

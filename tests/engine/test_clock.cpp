@@ -126,7 +126,7 @@ TEST(Clock, ScoreIsCutToTwoDecimals)
 TEST(Clock, TrainingPausesDoNotCountAgainstThePlayer)
 {
     TickingHarness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.timeLimitSeconds = 10;
     h.state.sliderValue = 0.5f;
     h.state.trainingTextPath = QStringLiteral(TYPETOKI_BIN_DIR "/test.txt");
@@ -147,7 +147,7 @@ TEST(Clock, TrainingPausesDoNotCountAgainstThePlayer)
 TEST(Clock, PausesLongerThanThePlayLeaveTheSpeedAlone)
 {
     TickingHarness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = 3.0f;
     h.state.trainingTextPath = QStringLiteral(TYPETOKI_BIN_DIR "/test.txt");
     h.start();

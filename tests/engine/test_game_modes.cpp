@@ -28,7 +28,7 @@ TEST(Select, CyclesTheFourModesWithTheirCaptionsAndColours)
     for (const Step &step : steps) {
         SCOPED_TRACE(step.mode);
         h.game.Command5_Click();
-        EXPECT_EQ(h.state.gameMode, step.mode);
+        EXPECT_EQ(h.state.gameMode, GameMode(step.mode));
         EXPECT_EQ(h.screen.modeCaption, QString::fromUtf8(step.caption));
         EXPECT_EQ(h.screen.modeColor, step.color);
     }
@@ -37,9 +37,9 @@ TEST(Select, CyclesTheFourModesWithTheirCaptionsAndColours)
 TEST(Select, FromAModeOutsideTheRangeComesBackToOne)
 {
     Harness h;
-    h.state.gameMode = 9;
+    h.state.gameMode = GameMode(9);
     h.game.Command5_Click();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
 }
 
 TEST(StartGame, CountsDownThreeTwoOneThenShowsTheTimeLimit)
@@ -96,7 +96,7 @@ TEST(Guards, EachButtonActsOnlyInItsPhase)
         h.game.Command1_Click();
     });
     h.start();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
     EXPECT_EQ(h.screen.label4History.count("3"), 1);
     // What was typed during the countdown is discarded, never judged.
     EXPECT_EQ(h.box(Box::Text1), "");
@@ -105,7 +105,7 @@ TEST(Guards, EachButtonActsOnlyInItsPhase)
     // While playing: START and SELECT are ignored.
     h.game.Command2_Click();
     h.game.Command5_Click();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
     EXPECT_EQ(h.screen.label4History.count("3"), 1);
 }
 
@@ -132,7 +132,7 @@ TEST(Guards, BadModeOrTimeLimitRefusesToStartWithAMessage)
     for (const Case c : {Case{0, 60}, Case{5, 60}, Case{-3, 60}, Case{1, 0}, Case{2, -10}}) {
         SCOPED_TRACE(QString("mode %1 limit %2").arg(c.mode).arg(c.limit).toStdString());
         Harness h;
-        h.state.gameMode = std::int16_t(c.mode);
+        h.state.gameMode = GameMode(c.mode);
         h.state.timeLimitSeconds = std::int16_t(c.limit);
         h.start();
         EXPECT_EQ(h.state.gamePhase, kIdle);
@@ -180,7 +180,7 @@ TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
             ASSERT_FALSE(before[Box::Text2_4].isEmpty());
             ASSERT_FALSE(before[Box::Text5_0].isEmpty());
 
-            h.state.gameMode = c.mode;
+            h.state.gameMode = GameMode(c.mode);
             h.state.timeLimitSeconds = c.limit;
             h.state.trainingTextPath = c.training;
             if (fromMenu)
@@ -305,7 +305,7 @@ TEST_F(TrainingText, ALineStartingWithTheChantIsAChantLine)
 {
     write("eya and more\r\n");
     h.state.trainingTextPath = dir.filePath("test.txt");
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "eya and more");
     EXPECT_EQ(h.game.lineKind(), 1);
@@ -319,7 +319,7 @@ TEST_F(TrainingText, AnOrdinaryLineAsksForJapaneseEntry)
 {
     write("\xe6\x97\xa5\xe6\x9c\xac\r\n");  // UTF-8 text of a Linux user
     h.state.trainingTextPath = dir.filePath("test.txt");
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "日本");
     EXPECT_EQ(h.game.lineKind(), 0);
@@ -329,7 +329,7 @@ TEST_F(TrainingText, AnOrdinaryLineAsksForJapaneseEntry)
 TEST_F(TrainingText, MissingOrBlankFileRefusesToStart)
 {
     const QByteArray contents[] = {QByteArray(), QByteArray("  \r\n\r\n\x81\x40\r\n")};
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.trainingTextPath = dir.filePath("missing.txt");
     h.start();
     EXPECT_EQ(h.state.gamePhase, kIdle);

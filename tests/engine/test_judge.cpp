@@ -62,7 +62,7 @@ TEST(Judge, AccuracyIsCutNotRounded)
 TEST(Judge, TrainingLineSkipsInnerBlanksAndKeepsAWrongCharacter)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = 0.1f;
     h.game.BuildVsLines();  // any lines; replaced below
     h.screen.boxes[Box::Text4] = "ab cd";
@@ -97,7 +97,7 @@ TEST(Judge, ALookAlikeTypedOnLinuxIsTheTrainingTextsOwnCharacter)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.target) + " typed as " + c.typed);
         Harness h;
-        h.state.gameMode = 4;
+        h.state.gameMode = GameMode::Training;
         h.state.gamePhase = kPlaying;
         h.screen.boxes[Box::Text4] = QString::fromUtf8(c.target) + "x";
         h.screen.setText(Box::Text1, QString::fromUtf8(c.typed));
@@ -110,7 +110,7 @@ TEST(Judge, ALookAlikeTypedOnLinuxIsTheTrainingTextsOwnCharacter)
 TEST(Judge, TabsInATrainingLineAreSkippedLikeBlanks)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "\ta\tb\u3000\tc\t";
     h.typeText("abc");
@@ -122,7 +122,7 @@ TEST(Judge, TabsInATrainingLineAreSkippedLikeBlanks)
 TEST(Judge, ComposedInputJudgedByEnterStopsAtTheFirstMiss)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "日本語";
     // Text composed by the input method arrives without a printable key.
@@ -153,7 +153,7 @@ TEST(Judge, BackspaceEmptiesTheBoxOnlyInTheChantModes)
     for (int mode : {1, 4}) {
         SCOPED_TRACE(mode);
         Harness h;
-        h.state.gameMode = std::int16_t(mode);
+        h.state.gameMode = GameMode(mode);
         h.state.gamePhase = kPlaying;
         h.screen.boxes[Box::Text4] = "zzz";
         h.screen.boxes[Box::Text1] = "日本";
@@ -166,7 +166,7 @@ TEST(Judge, BackspaceEmptiesTheBoxOnlyInTheChantModes)
 TEST(Judge, OrdinaryLinesDrawAChantSoundForEachRunOfSixHits)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "abcdefghijkl";
     h.world.queueRandom({0.7, 0.2});  // rival for six hits, then hero
@@ -190,7 +190,7 @@ TEST(Judge, ChantPauseCountsAndTrainingPauseDoesNot)
 TEST(Judge, NegativeTrainingPauseWaitsForNothingAndAddsNothing)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = -2.5f;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "ab";
@@ -204,7 +204,7 @@ TEST(Judge, NegativeTrainingPauseWaitsForNothingAndAddsNothing)
 TEST(Judge, APauseFarBeyondTheSliderEndsWithTheGame)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = 1e30f;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "ab";
@@ -229,7 +229,7 @@ TEST(Nested, AKeyTypedDuringThePauseIsJudgedAtOnce)
 TEST(Nested, AKeyAfterTheLastCharacterOfALineIsAMiss)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.gamePhase = kPlaying;
     h.state.sliderValue = 0.1f;
     h.game.BuildVsLines();
@@ -262,7 +262,7 @@ TEST(Nested, KeysDuringTheMissFlashLandButAreNotJudgedUntilLater)
 TEST(Nested, APassResumedAfterTheGameEndedJudgesNoMore)
 {
     Harness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = 0.5f;
     h.state.gamePhase = kPlaying;
     h.screen.boxes[Box::Text4] = "abc";

@@ -104,7 +104,7 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     Module1 state;
     state.setProgramFolder(program.path());
     state.dataFolder = data.path();
-    state.gameMode = 3;
+    state.gameMode = GameMode::Vs;
     state.timeLimitSeconds = 120;
     state.trainingTextPath = program.filePath(QStringLiteral("test.txt"));
     QString error;
@@ -117,7 +117,7 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     again.setProgramFolder(program.path());
     again.dataFolder = data.path();
     ASSERT_TRUE(LoadSettings(again));
-    EXPECT_EQ(again.gameMode, 3);
+    EXPECT_EQ(again.gameMode, GameMode::Vs);
     EXPECT_EQ(again.timeLimitSeconds, 120);
 }
 
@@ -163,19 +163,19 @@ TEST(DataFolderTest, AReadOnlyProgramFolderLendsItsFilesUntilThePlayerHasOwn)
         const QByteArray programSettings = c.besideProgram ? "3\r\n" + settings : QByteArray();
 
         LoadSettings(state);
-        EXPECT_EQ(state.gameMode, c.mode);
+        EXPECT_EQ(state.gameMode, GameMode(c.mode));
         ScoreTable scores;
         EXPECT_TRUE(scores.LoadScores(ScoresPathToRead(state)));
         EXPECT_EQ(scores.scoreCount(), c.records);
 
-        state.gameMode = 2;
+        state.gameMode = GameMode::Rival;
         ASSERT_TRUE(SaveSettings(state));
         ASSERT_TRUE(scores.SaveScores(ScoresPath(state)));
         Module1 again;
         again.setProgramFolder(program.path());
         again.dataFolder = data.path();
         LoadSettings(again);
-        EXPECT_EQ(again.gameMode, 2);
+        EXPECT_EQ(again.gameMode, GameMode::Rival);
         EXPECT_TRUE(QFileInfo::exists(data.filePath("tkscore.ini")));
         QFile besides(program.filePath("tatak.ini"));
         EXPECT_EQ(besides.open(QIODevice::ReadOnly) ? besides.readAll() : QByteArray(), programSettings);

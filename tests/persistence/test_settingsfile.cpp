@@ -35,7 +35,7 @@ struct Settings {
 
     static Settings Of(const Module1 &s)
     {
-        return {s.gameMode,      s.timeLimitSeconds, s.trainingTextPath, s.heroSoundPath,
+        return {std::int16_t(s.gameMode), s.timeLimitSeconds, s.trainingTextPath, s.heroSoundPath,
                 s.rivalSoundPath, s.missSoundPath,   s.sliderValue};
     }
     bool operator==(const Settings &) const = default;
@@ -70,7 +70,7 @@ protected:
     // A state full of values none of the defaults share, as a previous run left it.
     void Scramble()
     {
-        state_.gameMode = 99;
+        state_.gameMode = GameMode(99);
         state_.timeLimitSeconds = 999;
         state_.trainingTextPath = QStringLiteral("/stale/training.txt");
         state_.heroSoundPath = QStringLiteral("/stale/hero.wav");
@@ -211,7 +211,7 @@ TEST_F(SettingsFileTest, ReadsEitherEncoding)
         SCOPED_TRACE(c.name);
         WriteRaw(SettingsPath(state_), c.bytes);
         ASSERT_TRUE(LoadSettings(state_));
-        EXPECT_EQ(state_.gameMode, 2);
+        EXPECT_EQ(state_.gameMode, GameMode::Rival);
         EXPECT_EQ(state_.timeLimitSeconds, 30);
         EXPECT_EQ(state_.trainingTextPath, U("/t/テスト.txt"));
         EXPECT_EQ(state_.heroSoundPath, c.heroSoundPath);
@@ -223,7 +223,7 @@ TEST_F(SettingsFileTest, ReadsEitherEncoding)
 
 TEST_F(SettingsFileTest, WritesTwentyLinesInCodePage932)
 {
-    state_.gameMode = 1;
+    state_.gameMode = GameMode::Hero;
     state_.timeLimitSeconds = 60;
     state_.trainingTextPath = U("/t/テスト.txt");
     state_.heroSoundPath = QStringLiteral("/s/eya.wav");
@@ -303,7 +303,7 @@ TEST_F(SettingsFileTest, ASavedFileReadsBackTheSame)
         std::ostringstream name;
         PrintTo(s, &name);
         SCOPED_TRACE(name.str());
-        state_.gameMode = s.gameMode;
+        state_.gameMode = GameMode(s.gameMode);
         state_.timeLimitSeconds = s.timeLimitSeconds;
         state_.trainingTextPath = s.trainingTextPath;
         state_.heroSoundPath = s.heroSoundPath;
@@ -429,12 +429,12 @@ TEST_F(SettingsFileTest, ReportsInJapaneseWhyTheFileCannotBeWritten)
 #ifdef Q_OS_UNIX
 TEST_F(SettingsFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
 {
-    state_.gameMode = 3;
+    state_.gameMode = GameMode::Vs;
     state_.timeLimitSeconds = 120;
     ASSERT_TRUE(SaveSettings(state_));
     const QByteArray before = ReadRaw(SettingsPath(state_));
 
-    state_.gameMode = 2;
+    state_.gameMode = GameMode::Rival;
     state_.trainingTextPath = QString(200, u'x');
     QString error;
     bool saved = true;
@@ -448,7 +448,7 @@ TEST_F(SettingsFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
     EXPECT_EQ(ReadRaw(SettingsPath(state_)), before);
     EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList{"tatak.ini"});
     ASSERT_TRUE(LoadSettings(state_));
-    EXPECT_EQ(state_.gameMode, 3);
+    EXPECT_EQ(state_.gameMode, GameMode::Vs);
     EXPECT_EQ(state_.timeLimitSeconds, 120);
 }
 #endif

@@ -165,7 +165,7 @@ TEST(Form1, SelectChangesTheModeLabel)
 {
     Window w;
     QTest::mouseClick(w.form.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.state.gameMode, 2);
+    EXPECT_EQ(w.state.gameMode, GameMode::Rival);
     EXPECT_EQ(w.form.Label1->text(), "ヴォルグ\u3000+\u3000ダーク・ゲート");
     EXPECT_EQ(w.form.Label1->palette().color(QPalette::WindowText), QColor(255, 0, 255));
 }
@@ -193,7 +193,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
 TEST(Form1, BackspaceAndEnterInTrainingMode)
 {
     Window w;
-    w.state.gameMode = 4;
+    w.state.gameMode = GameMode::Training;
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
     EXPECT_TRUE(AcceptsInputMethod(w.form.Text1));
@@ -218,7 +218,7 @@ TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
         w.form.setInputMethodSwitch(&control);
         w.form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
-        w.state.gameMode = mode;
+        w.state.gameMode = GameMode(mode);
         w.start();
         ASSERT_TRUE(w.form.Text1->hasFocus());
         const bool ordinary = !w.form.text(Box::Text4).startsWith("eya") &&
@@ -231,7 +231,7 @@ TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
 TEST(Form1, CommittedJapaneseWaitsForEnterEvenAfterALetter)
 {
     Window w;
-    w.state.gameMode = 4;
+    w.state.gameMode = GameMode::Training;
     w.start();
     const QString target = w.form.text(Box::Text4);
     QTest::keyClick(w.form.Text1, 'x');  // a miss, typed with the input method off
@@ -279,7 +279,7 @@ TEST(Form1, EnterPressesTheFocusedButtonAndOnlyThenTheDefault)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.where) + (enter == Qt::Key_Enter ? ", keypad" : ""));
             Window w;
-            w.state.gameMode = 4;
+            w.state.gameMode = GameMode::Training;
             w.start();
             ASSERT_EQ(w.state.gamePhase, kPlaying);
             w.form.Text1->insert(w.form.text(Box::Text4).left(1));
@@ -438,7 +438,7 @@ TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)
         SCOPED_TRACE(route.name);
         Window first;
         EXPECT_EQ(first.form.Label4->text(), "");  // no settings file yet
-        first.state.gameMode = 3;
+        first.state.gameMode = GameMode::Vs;
         first.state.timeLimitSeconds = 30;
         first.start();  // closing in the middle of a game
         route.close(first.form);
@@ -449,10 +449,10 @@ TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)
         state.setProgramFolder(first.folder.dir.path());
         FakeWorld world;
         TestForm1 second(state, world);
-        EXPECT_EQ(state.gameMode, 3);
+        EXPECT_EQ(state.gameMode, GameMode::Vs);
         EXPECT_EQ(state.timeLimitSeconds, 30);
         EXPECT_EQ(second.Label4->text(), "30");
-        EXPECT_EQ(second.Label1->text(), LookOfMode(3)->caption);
+        EXPECT_EQ(second.Label1->text(), Text(RowOf(GameMode::Vs)->caption));
     }
 }
 

@@ -112,7 +112,7 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
         h.make(text, training, kTrainingTextLimit);
         Timed("training text", [&] {
             Harness game;
-            game.state.gameMode = 4;
+            game.state.gameMode = GameMode::Training;
             game.state.trainingTextPath = text;
             game.start();
             EXPECT_EQ(game.state.gamePhase, kIdle);
@@ -144,7 +144,7 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
         h.make(SettingsPath(state), settings, 0);
         Timed("settings", [&] {
             EXPECT_EQ(LoadSettings(state), h.settingsRead);
-            EXPECT_EQ(state.gameMode, h.settingsRead ? 2 : 1);
+            EXPECT_EQ(state.gameMode, h.settingsRead ? GameMode::Rival : GameMode::Hero);
             EXPECT_EQ(state.timeLimitSeconds, h.settingsRead ? 30 : 60);
         });
 
