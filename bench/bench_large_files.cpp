@@ -95,7 +95,7 @@ void BM_LoadSettingsFromLargeFile(benchmark::State &state)
                    [&](qint64 n) { return n == 0 ? head : tail; });
     ResetPeak();
     for (auto _ : state) {
-        if (!LoadSettings(game) || game.gameMode != GameMode::Training) {
+        if (!LoadSettings(game, game) || game.gameMode != GameMode::Training) {
             state.SkipWithError("the eight values were not read");
             break;
         }

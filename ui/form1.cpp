@@ -547,7 +547,7 @@ void Form1::Form_Load()
 {
     // Only a file read to its end sets the labels; otherwise they keep the
     // mode-1 caption and an empty time until something else sets them.
-    if (!LoadSettings(m_))
+    if (!LoadSettings(m_, m_))
         return;
     if (const ModeRow *row = RowOf(m_.gameMode))
         setModeLabel(Text(row->caption), row->color);
@@ -560,7 +560,7 @@ void Form1::closeEvent(QCloseEvent *event)
     game_.Shutdown();
     Timer1->stop();
     QString error;
-    if (!SaveSettings(m_, &error)) {
+    if (!SaveSettings(m_, m_, &error)) {
         showMessage(QStringLiteral("設定を保存できませんでした。\n%1\n\n%2")
                         .arg(QDir::toNativeSeparators(SettingsPath(m_)), error));
     }

@@ -108,7 +108,7 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     state.timeLimitSeconds = 120;
     state.trainingTextPath = program.filePath(QStringLiteral("test.txt"));
     QString error;
-    ASSERT_TRUE(SaveSettings(state, &error)) << error.toStdString();
+    ASSERT_TRUE(SaveSettings(state, state, &error)) << error.toStdString();
 
     EXPECT_TRUE(QFileInfo::exists(data.filePath(QStringLiteral("tatak.ini"))));
     EXPECT_FALSE(QFileInfo::exists(program.filePath(QStringLiteral("tatak.ini"))));
@@ -116,7 +116,7 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     Module1 again;
     again.setProgramFolder(program.path());
     again.dataFolder = data.path();
-    ASSERT_TRUE(LoadSettings(again));
+    ASSERT_TRUE(LoadSettings(again, again));
     EXPECT_EQ(again.gameMode, GameMode::Vs);
     EXPECT_EQ(again.timeLimitSeconds, 120);
 }
@@ -162,19 +162,19 @@ TEST(DataFolderTest, AReadOnlyProgramFolderLendsItsFilesUntilThePlayerHasOwn)
         }
         const QByteArray programSettings = c.besideProgram ? "3\r\n" + settings : QByteArray();
 
-        LoadSettings(state);
+        LoadSettings(state, state);
         EXPECT_EQ(state.gameMode, GameMode(c.mode));
         ScoreTable scores;
         EXPECT_TRUE(scores.LoadScores(ScoresPathToRead(state)));
         EXPECT_EQ(scores.scoreCount(), c.records);
 
         state.gameMode = GameMode::Rival;
-        ASSERT_TRUE(SaveSettings(state));
+        ASSERT_TRUE(SaveSettings(state, state));
         ASSERT_TRUE(scores.SaveScores(ScoresPath(state)));
         Module1 again;
         again.setProgramFolder(program.path());
         again.dataFolder = data.path();
-        LoadSettings(again);
+        LoadSettings(again, again);
         EXPECT_EQ(again.gameMode, GameMode::Rival);
         EXPECT_TRUE(QFileInfo::exists(data.filePath("tkscore.ini")));
         QFile besides(program.filePath("tatak.ini"));

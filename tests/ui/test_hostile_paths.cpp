@@ -143,7 +143,7 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
         state.setProgramFolder(dir.path());
         h.make(SettingsPath(state), settings, 0);
         Timed("settings", [&] {
-            EXPECT_EQ(LoadSettings(state), h.settingsRead);
+            EXPECT_EQ(LoadSettings(state, state), h.settingsRead);
             EXPECT_EQ(state.gameMode, h.settingsRead ? GameMode::Rival : GameMode::Hero);
             EXPECT_EQ(state.timeLimitSeconds, h.settingsRead ? 30 : 60);
         });
