@@ -65,7 +65,7 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
         state.SkipWithError("the game did not start in the mode asked for");
         return;
     }
-    const auto lineLetters = form.text(typetoki::Box::Text4).size();
+    const auto lineLetters = form.game().targetLine().size();
     QCoreApplication::processEvents();  // the first paint is not a keystroke's
 
     std::vector<double> micros, cpuMicros;
@@ -73,7 +73,7 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     cpuMicros.reserve(std::size_t(state.max_iterations));
     int misses = 0;
     for (auto _ : state) {
-        const QString target = form.text(typetoki::Box::Text4);
+        const QString target = form.game().targetLine();
         if (target.isEmpty()) {
             state.SkipWithError("no target line");
             return;

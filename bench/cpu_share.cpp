@@ -222,7 +222,7 @@ int main(int argc, char *argv[])
     QObject::connect(&typer, &QTimer::timeout, &form, [&] {
         if (state.gamePhase != 1)
             return;
-        const QString target = form.text(typetoki::Box::Text4);
+        const QString target = form.game().targetLine();
         if (target.isEmpty())
             return;
         ++phases.back().keys;
@@ -276,7 +276,7 @@ int main(int argc, char *argv[])
             end();
             if (!pressStart("typing"))
                 return;
-            lineLetters = form.text(typetoki::Box::Text4).size();
+            lineLetters = form.game().targetLine().size();
             typer.start();
         });
     });

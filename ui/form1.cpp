@@ -82,9 +82,11 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
     // The end of a game leads through the result screen to the board.
-    game_.setEndOfGameHandler([this] {
-        Form2 result(m_, *this, this);
-        result.exec();
+    game_.setEndOfGameHandler([this](const GameResult &result) {
+        if (result.abandoned)
+            return;
+        Form2 window(m_, result, this);
+        window.exec();
     });
     Form_Load();
     options_ = std::make_unique<Options>(m_.dataFolder);
@@ -405,7 +407,7 @@ void Form1::openSettingsDialog()
 
 void Form1::openScoreBoard()
 {
-    Form3 board(m_, *this, this);
+    Form3 board(m_, nullptr, this);
     board.exec();
 }
 
@@ -429,25 +431,13 @@ void Form1::openAbout()
 
 // ---- Screen -----------------------------------------------------------------
 
-QString Form1::text(Box box) const
-{
-    switch (box) {
-    case Box::Text1: return Text1->text();
-    case Box::Text4: return targetLine_;
-    case Box::Text3: return Text3->text();
-    case Box::Label4: return Label4->text();
-    case Box::Text5_0: return echoText_[0];
-    case Box::Text5_1: return echoText_[1];
-    default: return Text2[int(box) - int(Box::Text2_3) + 3]->text();
-    }
-}
+QString Form1::inputText() const { return Text1->text(); }
 
 void Form1::setText(Box box, const QString &text)
 {
     switch (box) {
     case Box::Text1: Text1->setText(text); break;
     case Box::Text4:
-        targetLine_ = text;
         // The box shows a few dozen characters; laying out the whole
         // 12,000-letter rival line on every key would cost milliseconds.
         Text4->setText(text.left(kShownTargetLength));
@@ -457,8 +447,8 @@ void Form1::setText(Box box, const QString &text)
     case Box::Label4: Label4->setText(text); break;
     case Box::Text5_0:
     case Box::Text5_1: {
+        // The game keeps the CR LF line ends; the widget knows line feeds.
         const int i = box == Box::Text5_0 ? 0 : 1;
-        echoText_[i] = text;
         QString shown = text;
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         Text5[i]->setPlainText(shown);
@@ -478,7 +468,6 @@ void Form1::setModeLabel(const QString &caption, Rgb color)
 
 void Form1::setInputMethod(InputMethod mode)
 {
-    inputMethod_ = mode;
     const bool japanese = mode == InputMethod::Hiragana;
     Text1->setAttribute(Qt::WA_InputMethodEnabled, japanese);
     Text1->setInputMethodHints(japanese ? Qt::ImhNone
@@ -549,9 +538,8 @@ void Form1::Form_Load()
     // mode-1 caption and an empty time until something else sets them.
     if (!LoadSettings(m_, m_))
         return;
-    if (const ModeRow *row = RowOf(m_.gameMode))
-        setModeLabel(Text(row->caption), row->color);
-    setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+    game_.ShowMode();
+    game_.ShowTimeLimit();
 }
 
 void Form1::closeEvent(QCloseEvent *event)

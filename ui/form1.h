@@ -34,7 +34,7 @@ public:
     Game &game() { return game_; }
 
     // Screen
-    QString text(Box box) const override;
+    QString inputText() const override;
     void setText(Box box, const QString &text) override;
     void setLabel4Color(Rgb color) override;
     void setModeLabel(const QString &caption, Rgb color) override;
@@ -46,7 +46,6 @@ public:
     // Where the desktop lets a program turn its input method on, ordinary
     // lines ask for Japanese entry through this; without it they only allow it.
     void setInputMethodSwitch(InputMethodSwitch *control) { inputMethodSwitch_ = control; }
-    InputMethod inputMethod() const { return inputMethod_; }
     Rgb background() const { return background_; }
 
     // Controls, named as the game names them.
@@ -120,11 +119,6 @@ private:
     Module1 &m_;
     Sound &sound_;
     Game game_;
-    // The echo boxes keep their CR LF line ends here exactly as the game
-    // wrote them; the widget itself only knows line feeds.
-    std::array<QString, 2> echoText_;
-    QString targetLine_;  // the whole line; the box shows its start
-    InputMethod inputMethod_ = InputMethod::Hiragana;
     InputMethodSwitch *inputMethodSwitch_ = nullptr;
     Rgb background_ = kGreenBackground;
     std::unique_ptr<Options> options_;

@@ -1,6 +1,5 @@
 #include "ui/form2.h"
 
-#include "engine/numbers.h"
 #include "engine/rank.h"
 #include "ui/form3.h"
 #include "ui/layout.h"
@@ -50,8 +49,8 @@ QLineEdit *ValueBox(QWidget *parent, QRect place)
 
 }  // namespace
 
-Form2::Form2(Module1 &state, const Screen &mainWindow, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+Form2::Form2(Module1 &state, const GameResult &result, QWidget *parent)
+    : QDialog(parent), m_(state), result_(result)
 {
     SetUpSizableDialog(this, QStringLiteral("結果発表"));
     SetContainerColor(this, kRust);
@@ -133,18 +132,19 @@ void Form2::buildControls()
 
 void Form2::load()
 {
-    QString record = m_.currentTarget;
+    QString record = result_.echoRecord;
     record.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text6->setPlainText(record);
+    const QString *figures[] = {&result_.judgedText, &result_.correctText, &result_.accuracyText,
+                                &result_.speedText, &result_.peakText};
     for (int i = 3; i <= 7; ++i) {
-        Text2[i]->setText(mainWindow_.text(typetoki::Text2(i)));
+        Text2[i]->setText(*figures[i - 3]);
         Text2[i]->setCursorPosition(0);
     }
-    Text3->setText(mainWindow_.text(Box::Text3));
+    Text3->setText(result_.scoreText);
     Text3->setCursorPosition(0);
 
-    rankIndex_ = RankIndex(ReadNumber(Text3->text()), m_.gameMode, m_.timeLimitSeconds);
-    const RankRow &row = RankRowFor(rankIndex_);
+    const RankRow &row = RankRowFor(result_.rankIndex);
     Text1->setText(row.title);
     Text1->setCursorPosition(0);
     Label7->setText(row.comment);
@@ -163,7 +163,7 @@ void Form2::done(int result)
 
 void Form2::openScoreBoard()
 {
-    Form3 board(m_, mainWindow_, this);
+    Form3 board(m_, &result_, this);
     board.exec();
 }
 

@@ -3,9 +3,8 @@
 // rank title and comment, and the echo record. Closing it, by OK or by the
 // close box, leads to the high-score board.
 
+#include "engine/gameresult.h"
 #include "engine/gamestate.h"
-#include "engine/interfaces.h"
-#include "engine/rank.h"
 
 #include <QDialog>
 #include <QString>
@@ -23,11 +22,11 @@ namespace typetoki {
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    // Reads the finished game's figures from the main window's boxes and the
-    // echo record from the game state, and grades the game.
-    Form2(Module1 &state, const Screen &mainWindow, QWidget *parent = nullptr);
+    // Shows the finished game's figures, grade and echo record; the game
+    // state is the board's, which this screen opens.
+    Form2(Module1 &state, const GameResult &result, QWidget *parent = nullptr);
 
-    std::int16_t rankIndex() const { return rankIndex_; }
+    int rankIndex() const { return result_.rankIndex; }
 
     // Controls, named as the window's design names them.
     QGroupBox *Frame1 = nullptr;
@@ -56,8 +55,7 @@ private:
     void load();
 
     Module1 &m_;
-    const Screen &mainWindow_;
-    std::int16_t rankIndex_ = 0;
+    const GameResult result_;
     bool closing_ = false;
 };
 

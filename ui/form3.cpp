@@ -105,13 +105,13 @@ QString PlayedAtText(const QDateTime &when)
            + locale.toString(when.time(), timeFormat);
 }
 
-Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+Form3::Form3(Module1 &state, const GameResult *finished, QWidget *parent)
+    : QDialog(parent), m_(state)
 {
     SetUpSizableDialog(this, QStringLiteral("ハイスコア"));
     resize(Px(8148), Px(6672));
     buildControls();
-    load();
+    load(finished);
 }
 
 void Form3::buildControls()
@@ -221,13 +221,14 @@ void Form3::fitDateColumn()
     resize(width() + extra, height());
 }
 
-void Form3::load()
+void Form3::load(const GameResult *finished)
 {
-    if (m_.scoreBoardFlag == 1) {
-        SetText(Text2[kEntryRow], mainWindow_.text(Box::Text3));
-        SetText(Text3[kEntryRow], mainWindow_.text(Box::Text2_6));
-        SetText(Text5[kEntryRow], mainWindow_.text(Box::Text2_4));
-        SetText(Text4[kEntryRow], mainWindow_.text(Box::Text2_5));
+    if (m_.scoreBoardFlag == 1 && finished) {
+        SetText(Text2[kEntryRow], finished->scoreText);
+        SetText(Text3[kEntryRow], finished->speedText);
+        SetText(Text5[kEntryRow], finished->correctText);
+        SetText(Text4[kEntryRow], finished->accuracyText);
+        // The board dates a result by the moment it opens on it.
         SetText(Text6[kEntryRow], PlayedAtText(QDateTime::currentDateTime()));
     }
     // The game's own length, also an hour as 3600秒, unlike the buttons.

@@ -6,8 +6,8 @@
 // browses.
 
 #include "engine/gamemode.h"
+#include "engine/gameresult.h"
 #include "engine/gamestate.h"
-#include "engine/interfaces.h"
 #include "persistence/scorefile.h"
 
 #include <QDateTime>
@@ -37,8 +37,8 @@ public:
 
     // Reads the high-score file and lists the group of the current settings
     // by score; with a result waiting (scoreBoardFlag 1) fills the entry row
-    // from the main window's boxes.
-    Form3(Module1 &state, const Screen &mainWindow, QWidget *parent = nullptr);
+    // from the finished game's figures.
+    Form3(Module1 &state, const GameResult *finished, QWidget *parent = nullptr);
 
     GameMode filterMode() const { return filterMode_; }
     std::int16_t filterTime() const { return filterTime_; }
@@ -92,13 +92,12 @@ protected:
 private:
     void buildControls();
     void fitDateColumn();
-    void load();
+    void load(const GameResult *finished);
     void ClearBoard();
     void ShowTopTen(int field, GameMode mode, int timeLimit);
     void AddPendingResult();
 
     Module1 &m_;
-    const Screen &mainWindow_;
     ScoreTable scores_;
     GameMode filterMode_ = GameMode(0);
     std::int16_t filterTime_ = 0;

@@ -102,9 +102,7 @@ TEST(Echo, RivalBoxBreaksAndStartsAfresh)
 TEST(Echo, OrdinaryLinesEchoNothing)
 {
     Harness h;
-    h.state.gameMode = GameMode::Training;
-    h.state.gamePhase = kPlaying;
-    h.screen.boxes[Box::Text4] = "heya";
+    h.startTraining({"heya"});
     h.typeText("heya");
     EXPECT_EQ(h.box(Box::Text5_0), "");
     EXPECT_EQ(h.box(Box::Text5_1), "");

@@ -199,14 +199,18 @@ TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
 TEST(Lines, EachChantModeBuildsItsLines)
 {
     Harness h;
-    h.game.BuildHeroLines();
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 2u);
     EXPECT_EQ(h.game.lines()[1], QString("eya").repeated(800));
-    h.game.BuildRivalLines();
+    h.game.Command3_Click();
+    h.state.gameMode = GameMode::Rival;
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 2u);
     EXPECT_EQ(h.game.lines()[1], QString("hiku").repeated(3000));
 
-    h.game.BuildVsLines();
+    h.game.Command3_Click();
+    h.state.gameMode = GameMode::Vs;
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 11u);
     for (int k = 1; k <= 5; ++k) {
         EXPECT_EQ(h.game.lines()[k], QString("eya").repeated(8 * k));
@@ -217,23 +221,24 @@ TEST(Lines, EachChantModeBuildsItsLines)
 TEST(Lines, NextLineDrawsUniformlyAndClassifiesTheLine)
 {
     Harness h;
-    h.game.BuildVsLines();
+    h.state.gameMode = GameMode::Vs;
     struct Draw {
         double r;
         int length;
-        std::int16_t kind;
+        LineKind kind;
         InputMethod method;
     };
     const Draw draws[] = {
-        {0.0, 24, 1, InputMethod::Off},           // entry 1
-        {0.45, 120, 1, InputMethod::Off},         // entry 5
-        {0.5, 24, 2, InputMethod::Off},           // entry 6
-        {0.9999999999, 120, 2, InputMethod::Off}, // entry 10
+        {0.0, 24, LineKind::Hero, InputMethod::Off},            // entry 1
+        {0.45, 120, LineKind::Hero, InputMethod::Off},          // entry 5
+        {0.5, 24, LineKind::Rival, InputMethod::Off},           // entry 6
+        {0.9999999999, 120, LineKind::Rival, InputMethod::Off}, // entry 10
     };
     for (const Draw &d : draws) {
         SCOPED_TRACE(d.r);
         h.world.queueRandom({d.r});
-        h.game.NextLine();
+        h.start();  // the first line of a game is drawn as every other
+        h.game.Command3_Click();
         EXPECT_EQ(h.box(Box::Text4).size(), d.length);
         EXPECT_EQ(h.game.lineKind(), d.kind);
         EXPECT_EQ(h.screen.inputMethod, d.method);
@@ -257,7 +262,9 @@ TEST_F(TrainingText, BlankLinesVanishAndBlanksAreTrimmed)
     h.state.setProgramFolder(dir.path());
     // "　" (U+3000) in code page 932 is 81 40.
     write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\n\t\t\r\n\tg\th\t\r\neyaX\r\nhiku");
-    ASSERT_TRUE(h.game.LoadTrainingText());
+    h.state.gameMode = GameMode::Training;
+    h.start();
+    ASSERT_EQ(h.state.gamePhase, kPlaying);
     EXPECT_EQ(h.game.lines().all(), (std::vector<QString>{"", "abc", "def", "g\th", "eyaX", "hiku"}));
     // An empty path means the file beside the program, and it is kept.
     EXPECT_EQ(h.state.trainingTextPath, dir.filePath("test.txt"));
@@ -289,8 +296,11 @@ TEST_F(TrainingText, EitherEncodingAndNoEndOfFileMark)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         write(c.afterAscii ? ascii + c.bytes : c.bytes);
+        h.state.gameMode = GameMode::Training;
         h.state.trainingTextPath = dir.filePath("test.txt");
-        ASSERT_TRUE(h.game.LoadTrainingText());
+        h.start();
+        ASSERT_EQ(h.state.gamePhase, kPlaying);
+        h.game.Command3_Click();
         std::vector<QString> lines = h.game.lines().all();
         if (c.afterAscii) {
             ASSERT_EQ(lines.size(), 300002u);
@@ -308,7 +318,7 @@ TEST_F(TrainingText, ALineStartingWithTheChantIsAChantLine)
     h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "eya and more");
-    EXPECT_EQ(h.game.lineKind(), 1);
+    EXPECT_EQ(h.game.lineKind(), LineKind::Hero);
     EXPECT_EQ(h.screen.inputMethod, InputMethod::Off);
     h.typeText("eyX");
     // A miss on a chant line empties the input box.
@@ -322,7 +332,7 @@ TEST_F(TrainingText, AnOrdinaryLineAsksForJapaneseEntry)
     h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "日本");
-    EXPECT_EQ(h.game.lineKind(), 0);
+    EXPECT_EQ(h.game.lineKind(), LineKind::Other);
     EXPECT_EQ(h.screen.inputMethod, InputMethod::Hiragana);
 }
 

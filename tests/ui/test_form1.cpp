@@ -181,7 +181,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
     EXPECT_EQ(w.form.Text2[3]->text(), "9");
     EXPECT_EQ(w.form.Text2[5]->text(), "100");
     EXPECT_EQ(w.form.Text5[0]->toPlainText(), "エヤエヤエヤ\n");
-    EXPECT_EQ(w.form.text(Box::Text5_0), "エヤエヤエヤ\r\n");
+    EXPECT_EQ(w.form.game().echoText(0), "エヤエヤエヤ\r\n");
     EXPECT_EQ(w.form.Text1->text(), "");
 
     QTest::keyClick(w.form.Text1, 'x');
@@ -197,7 +197,7 @@ TEST(Form1, BackspaceAndEnterInTrainingMode)
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
     EXPECT_TRUE(AcceptsInputMethod(w.form.Text1));
-    const QString target = w.form.text(Box::Text4);
+    const QString target = w.form.game().targetLine();
     // Composed text arrives without printable key presses; Enter judges it.
     w.form.Text1->insert(target.left(1) + "#");
     EXPECT_EQ(w.state.inputCount, 0);
@@ -221,8 +221,8 @@ TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
         w.state.gameMode = GameMode(mode);
         w.start();
         ASSERT_TRUE(w.form.Text1->hasFocus());
-        const bool ordinary = !w.form.text(Box::Text4).startsWith("eya") &&
-                              !w.form.text(Box::Text4).startsWith("hiku");
+        const bool ordinary = !w.form.game().targetLine().startsWith("eya") &&
+                              !w.form.game().targetLine().startsWith("hiku");
         EXPECT_EQ(control.turnedOn, ordinary ? 1 : 0) << "mode " << mode;
         EXPECT_EQ(AcceptsInputMethod(w.form.Text1), ordinary) << "mode " << mode;
     }
@@ -233,7 +233,7 @@ TEST(Form1, CommittedJapaneseWaitsForEnterEvenAfterALetter)
     Window w;
     w.state.gameMode = GameMode::Training;
     w.start();
-    const QString target = w.form.text(Box::Text4);
+    const QString target = w.form.game().targetLine();
     QTest::keyClick(w.form.Text1, 'x');  // a miss, typed with the input method off
     ASSERT_EQ(w.state.inputCount, 1);
     w.form.Text1->clear();
@@ -282,7 +282,7 @@ TEST(Form1, EnterPressesTheFocusedButtonAndOnlyThenTheDefault)
             w.state.gameMode = GameMode::Training;
             w.start();
             ASSERT_EQ(w.state.gamePhase, kPlaying);
-            w.form.Text1->insert(w.form.text(Box::Text4).left(1));
+            w.form.Text1->insert(w.form.game().targetLine().left(1));
             QWidget *focus = c.focus(w.form);
             focus->setFocus();
             ASSERT_EQ(w.form.focusWidget(), focus);

@@ -3,6 +3,7 @@
 // result, and a whole game played on a fake clock through both windows to a
 // record in the high-score file.
 #include "engine/numbers.h"
+#include "engine/rank.h"
 #include "engine/textfile.h"
 #include "support/fakes.h"
 #include "support/text.h"
@@ -112,7 +113,7 @@ protected:
 };
 
 // Everything a board needs: a program folder of its own, the game state and
-// the main window's boxes as they stand after a game.
+// the result of a finished game.
 struct Board {
     Board()
     {
@@ -120,26 +121,26 @@ struct Board {
         state.gameMode = GameMode::Hero;
         state.timeLimitSeconds = 60;
     }
-    // The figures a finished game leaves on the main window.
+    // The figures a finished game ends with.
     void finishGame(const QString &score, const QString &hits, const QString &accuracy,
                     const QString &speed)
     {
-        screen.boxes[Box::Text3] = score;
-        screen.boxes[Box::Text2_4] = hits;
-        screen.boxes[Box::Text2_5] = accuracy;
-        screen.boxes[Box::Text2_6] = speed;
+        finished.scoreText = score;
+        finished.correctText = hits;
+        finished.accuracyText = accuracy;
+        finished.speedText = speed;
         state.scoreBoardFlag = 1;
     }
     std::unique_ptr<TestForm3> open()
     {
-        auto board = std::make_unique<TestForm3>(state, screen);
+        auto board = std::make_unique<TestForm3>(state, &finished);
         board->show();
         return board;
     }
 
     QTemporaryDir folder;
     Module1 state;
-    FakeScreen screen;
+    GameResult finished;
 };
 
 // Acts on modal windows as they come up: each step waits until a window of
@@ -209,16 +210,19 @@ struct Result {
         state.gameMode = GameMode::Vs;
         state.timeLimitSeconds = 60;
         state.scoreBoardFlag = 1;
-        state.currentTarget = u"エヤエヤ非苦\r\n非苦エヤ"_qs;
-        screen.boxes[Box::Text2_3] = "130";
-        screen.boxes[Box::Text2_4] = "120";
-        screen.boxes[Box::Text2_5] = "92.3";
-        screen.boxes[Box::Text2_6] = "2";
-        screen.boxes[Box::Text2_7] = "3.75";
-        screen.boxes[Box::Text3] = "1234.56";
+        game.gameMode = GameMode::Vs;
+        game.timeLimitSeconds = 60;
+        game.echoRecord = u"エヤエヤ非苦\r\n非苦エヤ"_qs;
+        game.judgedText = "130";
+        game.correctText = "120";
+        game.accuracyText = "92.3";
+        game.speedText = "2";
+        game.peakText = "3.75";
+        game.scoreText = "1234.56";
+        Grade(game);
     }
     Module1 state;
-    FakeScreen screen;
+    GameResult game;
 };
 
 }  // namespace
@@ -226,7 +230,7 @@ struct Result {
 TEST(Form2, ShowsTheFinishedGameAndItsGrade)
 {
     Result r;
-    TestForm2 w(r.state, r.screen);
+    TestForm2 w(r.state, r.game);
     EXPECT_EQ(w.windowTitle(), u"結果発表"_qs);
     const QString figures[] = {"130", "120", "92.3", "2", "3.75"};
     for (int i = 3; i <= 7; ++i)
@@ -243,7 +247,7 @@ TEST(Form2, ShowsTheFinishedGameAndItsGrade)
 TEST(Form2, LayoutAndColours)
 {
     Result r;
-    TestForm2 w(r.state, r.screen);
+    TestForm2 w(r.state, r.game);
     EXPECT_EQ(w.size(), QSize(Px(6204), Px(5496)));
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(192, 64, 0));
     struct Place {
@@ -313,7 +317,7 @@ TEST(Form2, NothingTypedAsTheGameEndsClosesTheResult)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Result r;
-        TestForm2 w(r.state, r.screen);
+        TestForm2 w(r.state, r.game);
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         QWidget *focus = QApplication::focusWidget();
@@ -334,7 +338,7 @@ TEST(Form2, EveryWayOfClosingShowsTheBoardOnceFirst)
     for (Route route : {OkButton, CloseBox}) {
         SCOPED_TRACE(int(route));
         Result r;
-        TestForm2 w(r.state, r.screen);
+        TestForm2 w(r.state, r.game);
         w.show();
         switch (route) {
         case OkButton: QTest::mouseClick(w.Command1, Qt::LeftButton); break;
@@ -930,9 +934,9 @@ TEST(WholeGame, ATenSecondHeroGameEndsInARegisteredRecord)
         board.close();
     });
     int resultScreens = 0;
-    h.game.setEndOfGameHandler([&] {
+    h.game.setEndOfGameHandler([&](const GameResult &game) {
         ++resultScreens;
-        Form2 result(h.state, h.screen);
+        Form2 result(h.state, game);
         script.start();
         result.exec();
     });
