@@ -10,7 +10,7 @@
 // high-water mark, reset when the run starts), the process's own libraries
 // included.
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/scorefile.h"
 #include "persistence/settingsfile.h"
 #include "support/fakes.h"

@@ -6,7 +6,7 @@
 #include "persistence/scorefile.h"
 #include "persistence/settingsfile.h"
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "persistence/settingsfile.h"
 
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "fuzz/check.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "persistence/datafolder.h"
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "persistence/scorefile.h"
 
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/datafolder.h"
 
 #include "engine/regularfile.h"

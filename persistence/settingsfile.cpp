@@ -2,7 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/regularfile.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/datafolder.h"
 
 #include <QFile>

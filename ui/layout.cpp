@@ -12,7 +12,7 @@ namespace typetoki {
 
 QString VersionText()
 {
-    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(0).arg(2).arg(1);
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ " TYPETOKI_VERSION);
 }
 
 QFont JapaneseFont(double pointSize)

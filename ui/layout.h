@@ -18,7 +18,8 @@ namespace typetoki {
 
 inline const QString kApplicationTitle = QStringLiteral("タイプ闘記");
 
-// "ﾊﾞｰｼﾞｮﾝ 0.2.1": half-width katakana, one ASCII blank, the version.
+// "ﾊﾞｰｼﾞｮﾝ 0.2.1": half-width katakana, one ASCII blank, the version of
+// the build (project(VERSION) in CMakeLists.txt).
 QString VersionText();
 
 // Nearest pixel; division alone would round negative places toward zero.

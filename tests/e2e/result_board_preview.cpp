@@ -6,7 +6,7 @@
 // program. Closing the result screen leads to the board, as after a game;
 // the program ends when the last window closes.
 #include "engine/rank.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 

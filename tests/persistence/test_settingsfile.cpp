@@ -1,4 +1,4 @@
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/settingsfile.h"
 
 #include "support/files.h"

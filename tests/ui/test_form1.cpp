@@ -1,5 +1,7 @@
 // The real main window on the offscreen platform, driven by real key and
 // mouse events, with the clock and the waits under the test's control.
+#include "platform/eventpump.h"
+#include "platform/steadyclock.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
@@ -7,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QInputMethodEvent>
@@ -504,4 +507,23 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
         EXPECT_TRUE(modal);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// The real clock and waits: closing the window ends the countdown at once.
+TEST(QtEventPump, ClosingTheWindowDuringTheRealCountdownEndsItPromptly)
+{
+    Module1 state;
+    TempProgramFolder folder(state);
+    SteadyClock clock;
+    QtEventPump pump;
+    FakeWorld world;  // random numbers and sound only
+    Form1 form(state, {clock, pump, world, world});
+    form.show();
+    QTimer::singleShot(300, &form, [&] { form.close(); });
+    QElapsedTimer timer;
+    timer.start();
+    form.game().Command2_Click();
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_EQ(state.gamePhase, kIdle);
+    EXPECT_FALSE(form.isVisible());
 }

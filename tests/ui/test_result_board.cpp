@@ -4,7 +4,7 @@
 // record in the high-score file.
 #include "engine/numbers.h"
 #include "engine/rank.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "support/fakes.h"
 #include "support/text.h"
 #include "ui/form2.h"
