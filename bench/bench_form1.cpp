@@ -5,6 +5,7 @@
 //
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
 #include "percentiles.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 
@@ -38,11 +39,11 @@ double ThreadCpuMicros()
 
 class BenchForm1 final : public Form1 {
 public:
-    BenchForm1(Module1 &state, FakeWorld &world) : Form1(state, {world, world, world, world})
+    BenchForm1(Module1 &state, FakeWorld &world, Dialogs &dialogs)
+        : Form1(state, {world, world, world, world}, dialogs)
     {
         Timer1->stop();  // no clock ticks: the game never ends under the benchmark
     }
-    void showMessage(const QString &) override {}
 };
 
 // keysPerGame: a new game after this many keys (0: one game throughout).
@@ -56,7 +57,8 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     Module1 m;
     m.setProgramFolder(folder.path());
     FakeWorld world;
-    BenchForm1 form(m, world);
+    FakeDialogs dialogs;
+    BenchForm1 form(m, world, dialogs);
     m.gameMode = GameMode(gameMode);
     form.show();
     form.activateWindow();

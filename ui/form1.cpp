@@ -25,7 +25,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -71,8 +70,9 @@ struct ControlDesign {
 
 }  // namespace
 
-Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
-    : QMainWindow(parent), m_(state), sound_(platform.sound), game_(state, *this, platform)
+Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), m_(state), sound_(platform.sound), dialogs_(dialogs),
+      game_(state, *this, platform)
 {
     setWindowTitle(kApplicationTitle);
     setFont(JapaneseFont(9));
@@ -85,7 +85,7 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     game_.setEndOfGameHandler([this](const GameResult &result) {
         if (result.abandoned)
             return;
-        Form2 window(m_, result, this);
+        Form2 window(m_, result, dialogs_, this);
         window.exec();
     });
     Form_Load();
@@ -401,13 +401,13 @@ void Form1::MenuVersion_Click()
 
 void Form1::openSettingsDialog()
 {
-    Form4 window(m_, *this, sound_, this);
+    Form4 window(m_, *this, sound_, dialogs_, this);
     window.exec();
 }
 
 void Form1::openScoreBoard()
 {
-    Form3 board(m_, nullptr, this);
+    Form3 board(m_, nullptr, dialogs_, this);
     board.exec();
 }
 
@@ -425,7 +425,7 @@ void Form1::openStaff()
 
 void Form1::openAbout()
 {
-    frmAbout window(this);
+    frmAbout window(dialogs_, this);
     window.exec();
 }
 
@@ -488,11 +488,7 @@ void Form1::setBackground(Rgb color)
 
 void Form1::focusInput() { Text1->setFocus(); }
 
-void Form1::showMessage(const QString &text)
-{
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, this);
-    box.exec();
-}
+void Form1::showMessage(const QString &text) { dialogs_.message(this, kApplicationTitle, text); }
 
 // ---- Window events -------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 
 #include "engine/game.h"
 #include "persistence/options.h"
+#include "ui/dialogs.h"
 #include "platform/inputmethodswitch.h"
 
 #include <QHash>
@@ -28,7 +29,8 @@ namespace typetoki {
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
 public:
-    Form1(Module1 &state, Platform platform, QWidget *parent = nullptr);
+    Form1(Module1 &state, Platform platform, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     Game &game() { return game_; }
@@ -118,6 +120,7 @@ private:
 
     Module1 &m_;
     Sound &sound_;
+    Dialogs &dialogs_;
     Game game_;
     InputMethodSwitch *inputMethodSwitch_ = nullptr;
     Rgb background_ = kGreenBackground;

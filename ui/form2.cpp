@@ -49,8 +49,8 @@ QLineEdit *ValueBox(QWidget *parent, QRect place)
 
 }  // namespace
 
-Form2::Form2(Module1 &state, const GameResult &result, QWidget *parent)
-    : QDialog(parent), m_(state), result_(result)
+Form2::Form2(Module1 &state, const GameResult &result, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), result_(result), dialogs_(dialogs)
 {
     SetUpSizableDialog(this, QStringLiteral("結果発表"));
     SetContainerColor(this, kRust);
@@ -163,7 +163,7 @@ void Form2::done(int result)
 
 void Form2::openScoreBoard()
 {
-    Form3 board(m_, &result_, this);
+    Form3 board(m_, &result_, dialogs_, this);
     board.exec();
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/gameresult.h"
 #include "engine/gamestate.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <QString>
@@ -24,7 +25,8 @@ class Form2 : public QDialog {
 public:
     // Shows the finished game's figures, grade and echo record; the game
     // state is the board's, which this screen opens.
-    Form2(Module1 &state, const GameResult &result, QWidget *parent = nullptr);
+    Form2(Module1 &state, const GameResult &result, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
 
     int rankIndex() const { return result_.rankIndex; }
 
@@ -56,6 +58,7 @@ private:
 
     Module1 &m_;
     const GameResult result_;
+    Dialogs &dialogs_;
     bool closing_ = false;
 };
 

@@ -3,13 +3,11 @@
 #include "persistence/datafolder.h"
 #include "ui/layout.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <limits>
@@ -105,8 +103,8 @@ QString PlayedAtText(const QDateTime &when)
            + locale.toString(when.time(), timeFormat);
 }
 
-Form3::Form3(Module1 &state, const GameResult *finished, QWidget *parent)
-    : QDialog(parent), m_(state)
+Form3::Form3(Module1 &state, const GameResult *finished, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), dialogs_(dialogs)
 {
     SetUpSizableDialog(this, QStringLiteral("ハイスコア"));
     resize(Px(8148), Px(6672));
@@ -284,7 +282,7 @@ void Form3::SortButton_Click(int field)
 void Form3::Command6_Click(int index)
 {
     if (m_.scoreBoardFlag != 0) {
-        beep();
+        dialogs_.beep();
         return;
     }
     filterTime_ = std::int16_t(kTimeLimits[index]);
@@ -297,7 +295,7 @@ void Form3::Command6_Click(int index)
 void Form3::Command7_Click(int index)
 {
     if (m_.scoreBoardFlag != 0) {
-        beep();
+        dialogs_.beep();
         return;
     }
     const ModeRow &row = kModes[index];
@@ -350,9 +348,11 @@ void Form3::AddPendingResult()
     QString reason;
     const auto list = [this] { ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds); };
     if (!scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason)) {
-        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n")
-                    + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
-                    + (folderReady ? reason : folderProblem));
+        dialogs_.message(this, kApplicationTitle,
+                         QStringLiteral("ハイスコアを保存できませんでした。\n")
+                             + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
+                             + (folderReady ? reason : folderProblem),
+                         Dialogs::Look::Warning);
     }
 }
 
@@ -361,17 +361,6 @@ void Form3::done(int result)
     if (m_.scoreBoardFlag == 1)
         AddPendingResult();
     QDialog::done(result);
-}
-
-void Form3::beep()
-{
-    QApplication::beep();
-}
-
-void Form3::showMessage(const QString &text)
-{
-    QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, this);
-    box.exec();
 }
 
 }  // namespace typetoki

@@ -9,6 +9,7 @@
 #include "engine/gameresult.h"
 #include "engine/gamestate.h"
 #include "persistence/scorefile.h"
+#include "ui/dialogs.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -38,7 +39,8 @@ public:
     // Reads the high-score file and lists the group of the current settings
     // by score; with a result waiting (scoreBoardFlag 1) fills the entry row
     // from the finished game's figures.
-    Form3(Module1 &state, const GameResult *finished, QWidget *parent = nullptr);
+    Form3(Module1 &state, const GameResult *finished, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
 
     GameMode filterMode() const { return filterMode_; }
     std::int16_t filterTime() const { return filterTime_; }
@@ -83,12 +85,6 @@ public:
     // Every way of closing comes here; a waiting result is registered first.
     void done(int result) override;
 
-protected:
-    // The system's warning sound and a message box with an OK button; tests
-    // listen in instead.
-    virtual void beep();
-    virtual void showMessage(const QString &text);
-
 private:
     void buildControls();
     void fitDateColumn();
@@ -98,6 +94,7 @@ private:
     void AddPendingResult();
 
     Module1 &m_;
+    Dialogs &dialogs_;
     ScoreTable scores_;
     GameMode filterMode_ = GameMode(0);
     std::int16_t filterTime_ = 0;

@@ -7,11 +7,9 @@
 #include "ui/artwork.h"
 #include "ui/layout.h"
 
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -111,46 +109,8 @@ float PauseFromText(const QString &text)
 
 }  // namespace
 
-QStringList NameFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns;
-        for (const QString &pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
-            const QString trimmed = pattern.trimmed();
-            patterns << (trimmed == u"*.*" ? QStringLiteral("*") : trimmed);
-        }
-        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
-    }
-    return filters;
-}
-
-FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName)
-{
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The captions name their patterns already; Qt would show them twice.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(NameFilters(filter));
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty() || files.first().isEmpty())
-        return {};
-    return {FileDialogAnswer::Chosen, files.first()};
-}
-
-Form4::Form4(Module1 &state, Screen &mainWindow, Sound &sound, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow), sound_(sound),
-      openFile_(ShowOpenFileDialog),
-      message_([](QWidget *owner, const QString &title, const QString &text) {
-          QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
-          box.exec();
-      })
+Form4::Form4(Module1 &state, Screen &mainWindow, Sound &sound, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), mainWindow_(mainWindow), sound_(sound), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("ゲームの設定ｨｨｨｨ"));
     setWindowIcon(QIcon(ToolbarPicture(QStringLiteral("settei"))));
@@ -335,7 +295,7 @@ void Form4::Command6_Click(int index)
 
 void Form4::Command3_Click()
 {
-    const FileDialogAnswer answer = openFile_(this, kTextFilter, rememberedName_);
+    const FileDialogAnswer answer = dialogs_.openFile(this, kTextFilter, rememberedName_);
     if (answer.outcome == FileDialogAnswer::Chosen && !answer.fileName.isEmpty()) {
         ShowPath(Text1, answer.fileName);
         rememberedName_ = answer.fileName;
@@ -346,7 +306,7 @@ void Form4::Command3_Click()
     } else if (answer.outcome != FileDialogAnswer::Failed) {
         return;  // cancelled
     }
-    message_(this, kBrowseErrorTitle, kTrainingTextError);
+    dialogs_.message(this, kBrowseErrorTitle, kTrainingTextError);
     rememberedName_.clear();
     Text1->clear();
 }
@@ -355,7 +315,7 @@ void Form4::Command7_Click(int index)
 {
     // A sound is not tried here; the play button is there for that. A failed
     // dialog leaves the row as it was.
-    const FileDialogAnswer answer = openFile_(this, kSoundFilter, rememberedName_);
+    const FileDialogAnswer answer = dialogs_.openFile(this, kSoundFilter, rememberedName_);
     if (answer.outcome != FileDialogAnswer::Chosen || answer.fileName.isEmpty())
         return;
     ShowPath(Text2[index], answer.fileName);
@@ -386,7 +346,7 @@ void Form4::Command5_Click(int index)
     const QString path = Text2[index]->text();
     const SoundProblem problem = sound_.preview(path);
     if (problem != SoundProblem::None)
-        message_(this, kApplicationTitle, SoundProblemText(problem, path));
+        dialogs_.message(this, kApplicationTitle, SoundProblemText(problem, path));
 }
 
 void Form4::Command1_Click()

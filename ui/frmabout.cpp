@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 
@@ -71,7 +70,7 @@ const LineDesign kLines[] = {
 
 }  // namespace
 
-frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -109,13 +108,15 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     cmdOK->setFocus();
 
     sysInfo = SysInfoHooks::System(registry_);
-    sysInfo.showMessage = [this](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, this);
-        box.exec();
-    };
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(sysInfo); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] {
+        SysInfoHooks hooks = sysInfo;
+        hooks.showMessage = [this](const QString &text) {
+            dialogs_.message(this, kApplicationTitle, text);
+        };
+        StartSysInfo(hooks);
+    });
 
     // Form_Load
     setWindowTitle(kApplicationTitle + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));

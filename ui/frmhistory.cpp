@@ -13,13 +13,11 @@
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -425,20 +423,22 @@ void KeyboardPicture::paintEvent(QPaintEvent *)
 
 // ---- frmHistory ----
 
-frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, QWidget *parent)
+frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, Dialogs &dialogs,
+                       QWidget *parent)
     : frmHistory(store.path(), [&store] {
           // A game just handed over is written in a moment; wait that long
           // rather than show it twice or not at all.
           store.WaitForIdle(200);
           return store.Unwritten();
       }(),
-                 gameMode, timeLimitSeconds, parent)
+                 gameMode, timeLimitSeconds, dialogs, parent)
 {
 }
 
 frmHistory::frmHistory(const QString &historyPath, const std::vector<GameResult> &unwritten, int gameMode,
-                       int timeLimitSeconds, QWidget *parent)
-    : QDialog(parent), reader_(std::make_unique<HistoryReader>(historyPath, unwritten))
+                       int timeLimitSeconds, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), dialogs_(dialogs),
+      reader_(std::make_unique<HistoryReader>(historyPath, unwritten))
 {
     SetUpSizableDialog(this, QStringLiteral("成績の記録"));
     buildControls();
@@ -875,16 +875,17 @@ bool frmHistory::SaveCsv(const QString &file)
     QString error;
     if (reader_->ExportCsv(file, &error))
         return true;
-    QMessageBox::warning(this, kApplicationTitle,
-                         QStringLiteral("%1 に保存できませんでした。\n%2").arg(QDir::toNativeSeparators(file), error));
+    dialogs_.message(this, kApplicationTitle,
+                     QStringLiteral("%1 に保存できませんでした。\n%2").arg(QDir::toNativeSeparators(file), error),
+                     Dialogs::Look::Warning);
     return false;
 }
 
 void frmHistory::chooseCsvFile()
 {
-    const QString file = QFileDialog::getSaveFileName(
-        this, QStringLiteral("成績の記録を CSV で保存"),
-        QDir::home().filePath(QStringLiteral("typetoki-history.csv")), QStringLiteral("CSV ファイル (*.csv)"));
+    const QString file = dialogs_.saveFile(this, QStringLiteral("成績の記録を CSV で保存"),
+                                           QDir::home().filePath(QStringLiteral("typetoki-history.csv")),
+                                           QStringLiteral("CSV ファイル (*.csv)"));
     if (!file.isEmpty())
         SaveCsv(file);
 }

@@ -2,6 +2,7 @@
 // mouse events, with the clock and the waits under the test's control.
 #include "platform/eventpump.h"
 #include "platform/steadyclock.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
@@ -31,19 +32,25 @@ using namespace typetoki::testing;
 
 namespace {
 
-class TestForm1 : public Form1 {
+// Made before the window, which takes its dialogs at once.
+struct OwnDialogs {
+    FakeDialogs dialogs;
+};
+
+class TestForm1 : private OwnDialogs, public Form1 {
 public:
-    TestForm1(Module1 &state, FakeWorld &world) : Form1(state, {world, world, world, world})
+    TestForm1(Module1 &state, FakeWorld &world)
+        : Form1(state, {world, world, world, world}, OwnDialogs::dialogs)
     {
         Timer1->stop();  // ticks come from the fake world
     }
-    void showMessage(const QString &text) override { messages << text; }
+    // The message boxes shown, by their text.
+    QStringList messages() const { return dialogs.texts(); }
     void openSettingsDialog() override { opened << "settings"; }
     void openScoreBoard() override { opened << "scores"; }
     void openHowToPlay() override { opened << "howto"; }
     void openStaff() override { opened << "staff"; }
     void openAbout() override { opened << "about"; }
-    QStringList messages;
     QStringList opened;
 };
 
@@ -334,10 +341,10 @@ TEST(Form1Commands, IdleEveryCommandActs)
     Window w;
     RunEveryCommand(w.form);
     EXPECT_EQ(w.form.opened, kEveryWindow);
-    ASSERT_EQ(w.form.messages.size(), 3);
-    EXPECT_EQ(w.form.messages[0], "がおぉぉぉぉぉぉぉぉぉ");
-    EXPECT_EQ(w.form.messages[1], "ひよわ" + QString(232, u'ぅ'));
-    EXPECT_EQ(w.form.messages[2], "ちからこそ正義だぁぁぁぁぁ");
+    ASSERT_EQ(w.form.messages().size(), 3);
+    EXPECT_EQ(w.form.messages()[0], "がおぉぉぉぉぉぉぉぉぉ");
+    EXPECT_EQ(w.form.messages()[1], "ひよわ" + QString(232, u'ぅ'));
+    EXPECT_EQ(w.form.messages()[2], "ちからこそ正義だぁぁぁぁぁ");
 }
 
 TEST(Form1Commands, CountdownAndPlayRefuseSettingsScoresAndAboutSilently)
@@ -349,7 +356,7 @@ TEST(Form1Commands, CountdownAndPlayRefuseSettingsScoresAndAboutSilently)
     });
     w.start();
     EXPECT_EQ(w.form.opened, kAlwaysOpen);
-    EXPECT_EQ(w.form.messages.size(), 3);  // the joke items still answer
+    EXPECT_EQ(w.form.messages().size(), 3);  // the joke items still answer
 
     w.form.opened.clear();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
@@ -446,7 +453,7 @@ TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)
         first.start();  // closing in the middle of a game
         route.close(first.form);
         EXPECT_FALSE(first.form.isVisible());
-        EXPECT_TRUE(first.form.messages.isEmpty());
+        EXPECT_TRUE(first.form.messages().isEmpty());
 
         Module1 state;
         state.setProgramFolder(first.folder.dir.path());
@@ -466,12 +473,12 @@ TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
     ASSERT_TRUE(QDir(w.folder.dir.path()).mkdir("tatak.ini"));
     w.form.close();
     EXPECT_FALSE(w.form.isVisible());
-    ASSERT_EQ(w.form.messages.size(), 1);
+    ASSERT_EQ(w.form.messages().size(), 1);
     // What failed, where, and why, in the player's language.
-    EXPECT_EQ(w.form.messages[0].section(u'\n', 0, 1),
+    EXPECT_EQ(w.form.messages()[0].section(u'\n', 0, 1),
               "設定を保存できませんでした。\n" + w.folder.dir.filePath("tatak.ini"));
-    EXPECT_TRUE(w.form.messages[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
-        << w.form.messages[0].toStdString();
+    EXPECT_TRUE(w.form.messages()[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
+        << w.form.messages()[0].toStdString();
 }
 
 TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)

@@ -7,6 +7,7 @@
 #include "engine/targetlines.h"
 #include "persistence/scorefile.h"
 #include "persistence/settingsfile.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "ui/form4.h"
@@ -125,16 +126,11 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
             state.setProgramFolder(dir.path());
             FakeScreen screen;
             FakeWorld world;
-            Form4 form(state, screen, world);
-            QStringList messages;
-            form.setFileDialog([&](QWidget *, const QString &, const QString &) {
-                return FileDialogAnswer{FileDialogAnswer::Chosen, text};
-            });
-            form.setMessageBox([&](QWidget *, const QString &, const QString &message) {
-                messages << message;
-            });
+            FakeDialogs dialogs;
+            dialogs.answers = {{FileDialogAnswer::Chosen, text}};
+            Form4 form(state, screen, world, dialogs);
             QTest::mouseClick(form.Command3, Qt::LeftButton);
-            EXPECT_EQ(messages, QStringList{kTrainingTextError});
+            EXPECT_EQ(dialogs.texts(), QStringList{kTrainingTextError});
             EXPECT_EQ(form.Text1->text(), "");
         });
 

@@ -5,6 +5,7 @@
 #include "engine/numbers.h"
 #include "engine/rank.h"
 #include "persistence/textfile.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/text.h"
 #include "ui/form2.h"
@@ -84,18 +85,6 @@ QStringList Padded(QStringList names)
     return names;
 }
 
-// A board whose beeps and messages the test hears instead of the player.
-class TestForm3 : public Form3 {
-public:
-    using Form3::Form3;
-    int beeps = 0;
-    QStringList messages;
-
-protected:
-    void beep() override { ++beeps; }
-    void showMessage(const QString &text) override { messages << text; }
-};
-
 // A result screen that counts the boards it opens, and notes whether it was
 // still on screen underneath.
 class TestForm2 : public Form2 {
@@ -131,9 +120,9 @@ struct Board {
         finished.speedText = speed;
         state.scoreBoardFlag = 1;
     }
-    std::unique_ptr<TestForm3> open()
+    std::unique_ptr<Form3> open()
     {
-        auto board = std::make_unique<TestForm3>(state, &finished);
+        auto board = std::make_unique<Form3>(state, &finished, dialogs);
         board->show();
         return board;
     }
@@ -141,6 +130,8 @@ struct Board {
     QTemporaryDir folder;
     Module1 state;
     GameResult finished;
+    // The beeps and messages the test hears instead of the player.
+    FakeDialogs dialogs;
 };
 
 // Acts on modal windows as they come up: each step waits until a window of
@@ -659,7 +650,7 @@ TEST(Form3, AFilterChangeListsByScoreAndKeepsTheSortName)
         // The accuracy column stays highlighted although the list is by score.
         EXPECT_EQ(BaseColour(f.Text4[0]), QColor(0, 0, 0));
     }
-    EXPECT_EQ(board->beeps, 0);
+    EXPECT_EQ(b.dialogs.beeps, 0);
     // Only the filter changed: the sort buttons use it.
     QTest::mouseClick(f.Command4, Qt::LeftButton);
     EXPECT_EQ(NamesListed(f), Padded({"B", "F", "E", "D", "C", "G", "A"}));
@@ -717,7 +708,7 @@ TEST(Form3, OkRegistersOnceThenTheBoardBrowses)
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     board->close();
     EXPECT_EQ(ReadScores(b.folder.path()), file);
-    EXPECT_EQ(board->messages, QStringList());
+    EXPECT_EQ(b.dialogs.texts(), QStringList());
 }
 
 TEST(Form3, TwoBoardsOpenAtOnceKeepBothResults)
@@ -742,7 +733,7 @@ TEST(Form3, TwoBoardsOpenAtOnceKeepBothResults)
     EXPECT_TRUE(file[12].startsWith("13,Two,650,")) << file[12].toStdString();
     // The second board lists what the file now holds.
     EXPECT_EQ(NamesListed(*second).mid(0, 3), QStringList({"A", "One", "Two"}));
-    EXPECT_EQ(first->messages + second->messages, QStringList());
+    EXPECT_EQ(b.dialogs.texts(), QStringList());
 }
 
 TEST(Form3, TheCloseBoxRegistersAnEmptyName)
@@ -791,7 +782,7 @@ TEST(Form3, FiltersOnlyBeepWhileAResultWaits)
     for (QPushButton *button : filters) {
         SCOPED_TRACE(button->text().toStdString());
         QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_EQ(board->beeps, ++expectedBeeps);
+        EXPECT_EQ(b.dialogs.beeps, ++expectedBeeps);
         EXPECT_EQ(f.filterMode(), GameMode::Hero);
         EXPECT_EQ(f.filterTime(), 60);
         EXPECT_EQ(f.Text9->text(), u"雷堂剛介"_qs);
@@ -801,13 +792,13 @@ TEST(Form3, FiltersOnlyBeepWhileAResultWaits)
     // Sorting works meanwhile, silently.
     QTest::mouseClick(f.Command2, Qt::LeftButton);
     EXPECT_EQ(NamesListed(f), Padded({"G", "F", "E", "C", "B", "A", "D"}));
-    EXPECT_EQ(board->beeps, expectedBeeps);
+    EXPECT_EQ(b.dialogs.beeps, expectedBeeps);
     EXPECT_EQ(b.state.scoreBoardFlag, 1);
 
     // Once registered, the filters work.
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     QTest::mouseClick(f.Command6[1], Qt::LeftButton);
-    EXPECT_EQ(board->beeps, expectedBeeps);
+    EXPECT_EQ(b.dialogs.beeps, expectedBeeps);
     EXPECT_EQ(f.filterTime(), 30);
 }
 
@@ -891,8 +882,8 @@ TEST(Form3, ASaveThatFailsSaysSoAndKeepsTheList)
         auto board = b.open();
         QTest::keyClicks(board->Text1[Form3::kEntryRow], "Rexa");
         QTest::mouseClick(board->Command5, Qt::LeftButton);
-        ASSERT_EQ(board->messages.size(), 1);
-        const QString &message = board->messages[0];
+        ASSERT_EQ(b.dialogs.texts().size(), 1);
+        const QString message = b.dialogs.texts()[0];
         EXPECT_TRUE(message.startsWith(u"ハイスコアを保存できませんでした。"_qs)) << message.toStdString();
         EXPECT_TRUE(message.contains("tkscore.ini"));
         // The reason follows the path, in Japanese.
@@ -900,7 +891,7 @@ TEST(Form3, ASaveThatFailsSaysSoAndKeepsTheList)
         EXPECT_EQ(b.state.scoreBoardFlag, 0);
         EXPECT_EQ(RowOf(*board, 0).mid(0, 2), QStringList({"Rexa", "300"}));
         board->close();
-        EXPECT_EQ(board->messages.size(), 1);
+        EXPECT_EQ(b.dialogs.texts().size(), 1);
     }
 }
 
