@@ -18,34 +18,31 @@ namespace {
 constexpr Rgb kRust = MakeRgb(192, 64, 0);
 constexpr Rgb kOrnamentAmber = MakeRgb(255, 128, 0);
 
-// The value boxes of the score board, inside Frame1.
-struct Figure {
-    int index;  // Text2 and Label2 index
-    int labelLeft, labelTop, labelWidth;
-    int boxLeft, boxTop;
-    const char *caption;
-};
-const Figure kValues[] = {
-    {3, 0, 240, 1092, 1200, 240, "入力文字数"},
-    {4, 0, 480, 1092, 1200, 480, "正解文字数"},
-    {5, 0, 840, 1092, 1200, 840, "文字正解率"},
-    {6, 3720, 240, 1332, 5160, 240, "秒速[文字/秒]"},
-    {7, 3720, 840, 1332, 5160, 840, "瞬間最大秒速"},
+// The score board, inside Frame1: each figure's caption, then its box.
+const Designed<Form2> kScoreBoard[] = {
+    {ControlOf<&Form2::Label2, 3>, {0, 240, 1092, 252, "入力文字数", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 3>, {1200, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 4>, {0, 480, 1092, 252, "正解文字数", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 4>, {1200, 480, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 5>, {0, 840, 1092, 252, "文字正解率", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 5>, {1200, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 6>, {3720, 240, 1332, 252, "秒速[文字/秒]", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 6>, {5160, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 7>, {3720, 840, 1332, 252, "瞬間最大秒速", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 7>, {5160, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label3>, {2400, 240, 732, 372, "得点", kWhite, kNoColor, kRight, 16.2}},
+    {ControlOf<&Form2::Text3>, {2160, 720, 1452, 492, "0", kYellow, kBlack, kRight, 16.2}},
 };
 
-QLineEdit *ValueBox(QWidget *parent, QRect place)
-{
-    auto *box = new QLineEdit(parent);
-    box->setGeometry(place);
-    box->setFrame(false);
-    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    box->setMaxLength(std::numeric_limits<int>::max());
-    // The figures are the game's; what a player might type here counts for
-    // nothing, so the boxes do not pretend otherwise.
-    box->setReadOnly(true);
-    SetColors(box, kYellow, kBlack);
-    return box;
-}
+// Below the score board: the grade and the echo record.
+const Designed<Form2> kResult[] = {
+    {ControlOf<&Form2::Label4>, {240, 1680, 1932, 372, "あなたのレベル", kYellow, kBlack, kRight, 12}},
+    {ControlOf<&Form2::Text1>, {2160, 1680, 3852, 372, "", kGreen, kBlack, {}, 12}},
+    {ControlOf<&Form2::Label7>, {240, 2040, 5772, 1092, "", kWhite, kBlack, kTopLeft, 12, false, true}},
+    {ControlOf<&Form2::Label1>, {1560, 3120, 2772, 372, "入力履歴", kCyan, kNoColor, Qt::AlignCenter, 16.2}},
+    {ControlOf<&Form2::Text6>, {120, 3480, 6012, 1212}},
+    {ControlOf<&Form2::Command1>, {2160, 4800, 1692, 372, "OK"}},
+};
 
 }  // namespace
 
@@ -68,59 +65,24 @@ void Form2::buildControls()
     // on rust like the rest.
     Frame1 = ScoreBoardFrame(this, TwipsRect(120, 120, 6012, 1332), kRust);
 
-    for (const Figure &v : kValues) {
-        auto *label = new QLabel(QString::fromUtf8(v.caption), Frame1);
-        label->setGeometry(TwipsRect(v.labelLeft, v.labelTop, v.labelWidth, 252));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        SetColors(label, kWhite, kNoColor);
-        Label2[v.index] = label;
-        Text2[v.index] = ValueBox(Frame1, TwipsRect(v.boxLeft, v.boxTop, 732, 264));
+    BuildDesign(*this, Frame1, kScoreBoard);
+    // The figures are the game's; what a player might type here counts for
+    // nothing, so the boxes do not pretend otherwise.
+    for (QLineEdit *box : {Text2[3], Text2[4], Text2[5], Text2[6], Text2[7], Text3}) {
+        box->setFrame(false);
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setReadOnly(true);
     }
-    Label3 = new QLabel(QStringLiteral("得点"), Frame1);
-    Label3->setGeometry(TwipsRect(2400, 240, 732, 372));
-    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label3->setFont(JapaneseFont(16.2));
-    SetColors(Label3, kWhite, kNoColor);
-    Text3 = ValueBox(Frame1, TwipsRect(2160, 720, 1452, 492));
-    Text3->setFont(JapaneseFont(16.2));
-    Text3->setText(QStringLiteral("0"));
 
-    Label4 = new QLabel(QStringLiteral("あなたのレベル"), this);
-    Label4->setGeometry(TwipsRect(240, 1680, 1932, 372));
-    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    BuildDesign(*this, this, kResult);
     Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Label4->setFont(JapaneseFont(12));
-    SetColors(Label4, kYellow, kBlack);
-
-    Text1 = new QLineEdit(this);
-    Text1->setGeometry(TwipsRect(2160, 1680, 3852, 372));
-    Text1->setFont(JapaneseFont(12));
     Text1->setReadOnly(true);
-    SetColors(Text1, kGreen, kBlack);
-
-    Label7 = new QLabel(this);
-    Label7->setGeometry(TwipsRect(240, 2040, 5772, 1092));
-    Label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label7->setWordWrap(true);
     Label7->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Label7->setFont(JapaneseFont(12));
-    SetColors(Label7, kWhite, kBlack);
-
-    Label1 = new QLabel(QStringLiteral("入力履歴"), this);
-    Label1->setGeometry(TwipsRect(1560, 3120, 2772, 372));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(JapaneseFont(16.2));
-    SetColors(Label1, kCyan, kNoColor);
-
-    Text6 = new QPlainTextEdit(this);
-    Text6->setGeometry(TwipsRect(120, 3480, 6012, 1212));
     Text6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text6->setReadOnly(true);
     // The window's rust would otherwise show through the scroll bar's track.
     Text6->setPalette(QPalette());
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setGeometry(TwipsRect(2160, 4800, 1692, 372));
     // No default button, and the focus away from OK: an Enter or a Space
     // still typed as the game ends (Enter judges a training line) must not
     // close the result, nor the next one register an empty name on the
