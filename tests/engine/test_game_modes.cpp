@@ -42,6 +42,33 @@ TEST(Select, FromAModeOutsideTheRangeComesBackToOne)
     EXPECT_EQ(h.state.gameMode, GameMode::Hero);
 }
 
+TEST(Select, StepsOnlyThroughTheSelectableModesOfTheTable)
+{
+    // From each mode of the table SELECT goes to a mode it may show, and
+    // from the first selectable one it comes round through all of them.
+    std::vector<GameMode> selectable;
+    for (const ModeRow &row : kModes) {
+        if (row.selectable)
+            selectable.push_back(row.mode);
+        const ModeRow *next = RowOf(NextSelectableMode(row.mode));
+        ASSERT_NE(next, nullptr) << int(row.mode);
+        EXPECT_TRUE(next->selectable) << int(row.mode);
+    }
+    ASSERT_FALSE(selectable.empty());
+    GameMode mode = selectable.front();
+    for (std::size_t i = 1; i <= selectable.size(); ++i) {
+        mode = NextSelectableMode(mode);
+        EXPECT_EQ(mode, selectable[i % selectable.size()]);
+    }
+    // Numbers no mode has: past the last a hand-edited file goes back to the
+    // first; below the first it steps up one at a time, as it always did.
+    struct Case {
+        int from, to;
+    };
+    for (const Case c : {Case{9, 1}, Case{32767, 1}, Case{0, 1}, Case{-3, -2}})
+        EXPECT_EQ(NextSelectableMode(GameMode(c.from)), GameMode(c.to)) << c.from;
+}
+
 TEST(StartGame, CountsDownThreeTwoOneThenShowsTheTimeLimit)
 {
     Harness h;
