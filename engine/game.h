@@ -85,12 +85,10 @@ public:
     }
 
     // What the main window shows, as the game wrote it: the whole target
-    // line (Text4), the echo boxes (Text5(0) and Text5(1), with their CR LF
-    // line ends) and the score board's figures, which are those of the
-    // result the game is collecting.
+    // line (Text4) and the echo boxes (Text5(0) and Text5(1), with their
+    // CR LF line ends).
     const QString &targetLine() const { return targetLine_; }
     const QString &echoText(int chant) const { return echo_[std::size_t(chant)]; }
-    const GameResult &shownFigures() const { return result_; }
 
     const TargetLines &lines() const { return lines_; }
     LineKind lineKind() const { return lineKind_; }
