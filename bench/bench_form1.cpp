@@ -5,6 +5,7 @@
 //
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
 #include "percentiles.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 
@@ -38,11 +39,11 @@ double ThreadCpuMicros()
 
 class BenchForm1 final : public Form1 {
 public:
-    BenchForm1(Module1 &state, FakeWorld &world) : Form1(state, {world, world, world, world})
+    BenchForm1(Module1 &state, FakeWorld &world, Dialogs &dialogs)
+        : Form1(state, {world, world, world, world}, dialogs)
     {
         Timer1->stop();  // no clock ticks: the game never ends under the benchmark
     }
-    void showMessage(const QString &) override {}
 };
 
 // keysPerGame: a new game after this many keys (0: one game throughout).
@@ -56,16 +57,17 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     Module1 m;
     m.setProgramFolder(folder.path());
     FakeWorld world;
-    BenchForm1 form(m, world);
-    m.gameMode = std::int16_t(gameMode);
+    FakeDialogs dialogs;
+    BenchForm1 form(m, world, dialogs);
+    m.gameMode = GameMode(gameMode);
     form.show();
     form.activateWindow();
     QTest::mouseClick(form.Command2, Qt::LeftButton);
-    if (m.gamePhase != kPlaying || m.gameMode != gameMode) {
+    if (m.gamePhase != kPlaying || m.gameMode != GameMode(gameMode)) {
         state.SkipWithError("the game did not start in the mode asked for");
         return;
     }
-    const auto lineLetters = form.text(typetoki::Box::Text4).size();
+    const auto lineLetters = form.game().targetLine().size();
     QCoreApplication::processEvents();  // the first paint is not a keystroke's
 
     std::vector<double> micros, cpuMicros;
@@ -73,7 +75,7 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     cpuMicros.reserve(std::size_t(state.max_iterations));
     int misses = 0;
     for (auto _ : state) {
-        const QString target = form.text(typetoki::Box::Text4);
+        const QString target = form.game().targetLine();
         if (target.isEmpty()) {
             state.SkipWithError("no target line");
             return;

@@ -24,7 +24,7 @@ namespace {
 void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame)
 {
     Harness h;
-    h.state.gameMode = std::int16_t(gameMode);
+    h.state.gameMode = GameMode(gameMode);
     h.start();
     if (h.state.gamePhase != kPlaying) {
         state.SkipWithError("the game did not start");

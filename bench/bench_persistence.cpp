@@ -6,7 +6,7 @@
 #include "persistence/scorefile.h"
 #include "persistence/settingsfile.h"
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -123,11 +123,11 @@ void BM_LoadAndSaveSettings(benchmark::State &state)
     Module1 game;
     game.setProgramFolder(Folder().path());
     game.trainingTextPath = game.inProgramFolder(QStringLiteral("練習テキスト.txt"));
-    if (!SaveSettings(game))
+    if (!SaveSettings(game, game))
         std::abort();
     for (auto _ : state) {
-        LoadSettings(game);
-        if (!SaveSettings(game)) {
+        LoadSettings(game, game);
+        if (!SaveSettings(game, game)) {
             state.SkipWithError("SaveSettings failed");
             break;
         }

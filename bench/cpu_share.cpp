@@ -18,6 +18,7 @@
 #include "platform/mtrandom.h"
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
+#include "support/fakedialogs.h"
 #include "ui/form1.h"
 
 #include <QApplication>
@@ -147,20 +148,11 @@ protected:
 
 class ScriptedForm1 final : public Form1 {
 public:
-    ScriptedForm1(Module1 &state, Platform platform) : Form1(state, platform)
+    ScriptedForm1(Module1 &state, Platform platform, Dialogs &dialogs) : Form1(state, platform, dialogs)
     {
         // The result screen and the board would wait for a player too.
         game().setEndOfGameHandler({});
     }
-    // The end-of-game message would wait for a click nobody makes.
-    void showMessage(const QString &text) override
-    {
-        messages << text;
-        if (onMessage)
-            onMessage();
-    }
-    QStringList messages;
-    std::function<void()> onMessage;
 };
 
 }  // namespace
@@ -196,12 +188,14 @@ int main(int argc, char *argv[])
     SoundCues sound;
     sound.open();
 
-    ScriptedForm1 form(state, {clock, events, random, sound});
+    // The end-of-game message would wait for a click nobody makes.
+    testing::FakeDialogs dialogs;
+    ScriptedForm1 form(state, {clock, events, random, sound}, dialogs);
     // After the window has read its settings, as a player's choices would be.
-    state.gameMode = std::int16_t(gameMode);
+    state.gameMode = GameMode(gameMode);
     state.timeLimitSeconds = kGameSeconds;
-    if (const ModeLook *look = LookOfMode(gameMode))
-        form.setModeLabel(look->caption, look->color);
+    if (const ModeRow *row = RowOf(state.gameMode))
+        form.setModeLabel(Text(row->caption), row->color);
     PaintCounter linePaints;
     form.Text4->installEventFilter(&linePaints);
     form.show();
@@ -222,7 +216,7 @@ int main(int argc, char *argv[])
     QObject::connect(&typer, &QTimer::timeout, &form, [&] {
         if (state.gamePhase != 1)
             return;
-        const QString target = form.text(typetoki::Box::Text4);
+        const QString target = form.game().targetLine();
         if (target.isEmpty())
             return;
         ++phases.back().keys;
@@ -257,7 +251,7 @@ int main(int argc, char *argv[])
     int typedGameKeys = 0, typedGameHits = 0;
     qsizetype lineLetters = 0;
     bool typedGameOver = false;
-    form.onMessage = [&] {
+    dialogs.onMessage = [&] {
         // Called from the clock tick that ends a game; only the typed one
         // ends this way, the idle one is stopped with END.
         if (typedGameOver)
@@ -276,7 +270,7 @@ int main(int argc, char *argv[])
             end();
             if (!pressStart("typing"))
                 return;
-            lineLetters = form.text(typetoki::Box::Text4).size();
+            lineLetters = form.game().targetLine().size();
             typer.start();
         });
     });

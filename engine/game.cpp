@@ -2,6 +2,7 @@
 
 #include "engine/cp932.h"
 #include "engine/numbers.h"
+#include "engine/rank.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,13 +16,6 @@ constexpr double kLongestWaitSlice = 0.25;
 
 const QString kHeroBlock = QStringLiteral("eyaeyaeyaeyaeyaeyaeyaeya");
 const QString kRivalBlock = QStringLiteral("hikuhikuhikuhikuhikuhiku");
-
-const ModeLook kModeLooks[4] = {
-    {QStringLiteral("雷堂剛介\u3000+\u3000ブロンズガード"), MakeRgb(255, 0, 0)},
-    {QStringLiteral("ヴォルグ\u3000+\u3000ダーク・ゲート"), MakeRgb(255, 0, 255)},
-    {QStringLiteral("雷堂剛介(ブロンズガード) vs ヴォルグ(ダーク・ゲート)"), MakeRgb(255, 128, 0)},
-    {QStringLiteral("修行モード【一般テキスト】"), MakeRgb(255, 255, 0)},
-};
 
 // The chant block written `times` times as one line.
 TargetLines Repeated(const QString &block, int times)
@@ -62,13 +56,6 @@ bool FirstCharactersMatch(QStringView typed, QStringView target)
 const QString kTrainingTextError =
     QStringLiteral("ファイルが存在しません。または、テキストが読み込めません！！");
 
-const ModeLook *LookOfMode(int gameMode)
-{
-    if (gameMode < 1 || gameMode > 4)
-        return nullptr;
-    return &kModeLooks[gameMode - 1];
-}
-
 QString BreakEchoLine(const QString &text, std::int16_t n)
 {
     const double length = double(text.size());
@@ -81,6 +68,13 @@ QString BreakEchoLine(const QString &text, std::int16_t n)
 Game::Game(Module1 &state, Screen &screen, Platform platform)
     : m_(state), screen_(screen), p_(platform)
 {
+    result_.scoreText = QStringLiteral("0");  // Text3 as designed
+}
+
+void Game::show(Box box, QString &kept, const QString &text)
+{
+    kept = text;
+    screen_.setText(box, text);
 }
 
 // ---- Buttons and the input box ----------------------------------------
@@ -98,6 +92,8 @@ void Game::Command3_Click()
         return;
     m_.gamePhase = kIdle;
     screen_.setText(Box::Label4, QStringLiteral("0"));
+    if (afterEnd_)
+        afterEnd_(Result(true));
 }
 
 void Game::Command4_Click() { screen_.focusInput(); }
@@ -106,13 +102,17 @@ void Game::Command5_Click()
 {
     if (m_.gamePhase != kIdle)
         return;
-    int next = m_.gameMode + 1;
-    if (next > 4)
-        next = 1;
-    m_.gameMode = std::int16_t(next);
-    if (const ModeLook *look = LookOfMode(m_.gameMode))
-        screen_.setModeLabel(look->caption, look->color);
+    m_.gameMode = NextSelectableMode(m_.gameMode);
+    ShowMode();
 }
+
+void Game::ShowMode()
+{
+    if (const ModeRow *row = RowOf(m_.gameMode))
+        screen_.setModeLabel(Text(row->caption), row->color);
+}
+
+void Game::ShowTimeLimit() { screen_.setText(Box::Label4, QString::number(m_.timeLimitSeconds)); }
 
 void Game::Command1_Click()
 {
@@ -128,7 +128,7 @@ void Game::Text1_KeyPress(int keyCode)
     lastKey_ = keyCode;
     // In the chant modes a Backspace throws away the whole attempt; the key
     // itself still reaches the (now empty) box afterwards.
-    if (keyCode == 8 && m_.gameMode < 4)
+    if (keyCode == 8 && !typesText())
         screen_.setText(Box::Text1, QString());
 }
 
@@ -143,14 +143,20 @@ void Game::Text1_Change()
 
 // ---- Starting a game ---------------------------------------------------
 
+bool Game::typesText() const
+{
+    const ModeRow *row = RowOf(m_.gameMode);
+    return row && row->typesText;
+}
+
 bool Game::refuseBadSettings()
 {
     // Only a hand-edited settings file gets here; a game with such values
     // would have no lines to show or would divide by its time limit.
-    if (!LookOfMode(m_.gameMode)) {
+    if (!RowOf(m_.gameMode)) {
         screen_.showMessage(QStringLiteral("ゲームモード %1 は使えません。モードは 1 から 4 です。"
                                            "SELECT でモードを選び直してください。")
-                                .arg(m_.gameMode));
+                                .arg(int(m_.gameMode)));
         return true;
     }
     if (m_.timeLimitSeconds <= 0) {
@@ -172,11 +178,11 @@ void Game::startGame(bool newRecord)
     // start leaves the last one's figures, echo boxes and record on show.
     if (refuseBadSettings())
         return;
-    switch (m_.gameMode) {
-    case 1: BuildHeroLines(); break;
-    case 2: BuildRivalLines(); break;
-    case 3: BuildVsLines(); break;
-    case 4:
+    switch (RowOf(m_.gameMode)->lines) {
+    case Lines::HeroChant: BuildHeroLines(); break;
+    case Lines::RivalChant: BuildRivalLines(); break;
+    case Lines::BothChants: BuildVsLines(); break;
+    case Lines::TrainingText:
         if (!LoadTrainingText()) {
             screen_.showMessage(kTrainingTextError);
             return;
@@ -200,17 +206,18 @@ void Game::startGame(bool newRecord)
 void Game::ResetGame()
 {
     p_.random.reseed();
-    screen_.setText(Box::Text5_0, QString());
-    screen_.setText(Box::Text5_1, QString());
+    show(Box::Text5_0, echo_[0], QString());
+    show(Box::Text5_1, echo_[1], QString());
     m_.score = 0;
     m_.pausedSeconds = 0;
     m_.inputCount = 0;
     m_.correctCount = 0;
     m_.peakSpeed = 0;
     screen_.focusInput();
+    result_ = GameResult();
     for (int i = 3; i <= 7; ++i)
         screen_.setText(Text2(i), QString());
-    screen_.setText(Box::Text3, QStringLiteral("0"));
+    show(Box::Text3, result_.scoreText, QStringLiteral("0"));
 }
 
 bool Game::CountDown()
@@ -219,17 +226,16 @@ bool Game::CountDown()
     double t0 = p_.clock.now();
     screen_.setText(Box::Label4, QStringLiteral("3"));
     screen_.setLabel4Color(kCountdownCyan);
-    double shown = 3;
-    while (shown != 0) {
+    // Nothing else writes the label meanwhile: every command that could is
+    // refused during the countdown.
+    for (int shown = 3; shown != 0;) {
         if (!WaitUntil(t0 + 1))
             return false;
-        shown = std::floor(ReadNumber(screen_.text(Box::Label4))) - 1;
-        screen_.setText(Box::Label4, FormatNumber(shown));
+        --shown;
+        screen_.setText(Box::Label4, QString::number(shown));
         t0 = p_.clock.now();
-        if (shown < 0)  // only if something else wrote the label meanwhile
-            break;
     }
-    screen_.setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+    ShowTimeLimit();
     screen_.setLabel4Color(kTimeRed);
     return true;
 }
@@ -277,16 +283,16 @@ void Game::NextLine()
     const double r = p_.random.next();
     const auto i = std::clamp<qsizetype>(qsizetype(std::floor(r * double(n) + 1)), 1, n);
     const QString line = lines_[i];
-    screen_.setText(Box::Text4, line);
-    lineKind_ = 0;
+    showTargetLine(line);
+    lineKind_ = LineKind::Other;
     InputMethod method = InputMethod::Hiragana;
     if (line.startsWith(QStringLiteral("eya"))) {
         method = InputMethod::Off;
-        lineKind_ = 1;
+        lineKind_ = LineKind::Hero;
     }
     if (line.startsWith(QStringLiteral("hiku"))) {
         method = InputMethod::Off;
-        lineKind_ = 2;
+        lineKind_ = LineKind::Rival;
     }
     screen_.setInputMethod(method);
 }
@@ -302,26 +308,28 @@ void Game::JudgeInput()
 {
     const std::uint64_t serial = gameSerial_;
     for (;;) {
-        const QString typed = screen_.text(Box::Text1);
+        const QString typed = screen_.inputText();
         if (typed.isEmpty())
             break;
         m_.currentTarget += typed.at(0);
         ++m_.inputCount;
 
         const QString typedTrim = TrimBlanks(typed);
-        const QString targetTrim = TrimBlanks(screen_.text(Box::Text4));
+        const QString targetTrim = TrimBlanks(targetLine_);
         const bool hit = FirstCharactersMatch(typedTrim, targetTrim);
 
         if (hit) {
             EchoChant();
             ++m_.correctCount;
-            m_.score = m_.score + ReadNumber(screen_.text(Box::Text2_5)) * 2.2 / 100;
+            // Each hit is worth 2.2 points times the accuracy the board
+            // shows at that moment, whatever the counters say by now.
+            m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
             screen_.setText(Box::Text1, WithoutFirst(typedTrim));
-            screen_.setText(Box::Text4, WithoutFirst(targetTrim));
+            showTargetLine(WithoutFirst(targetTrim));
             switch (lineKind_) {
-            case 1: PlayCue(Cue::Hero); break;
-            case 2: PlayCue(Cue::Rival); break;
-            default:
+            case LineKind::Hero: PlayCue(Cue::Hero); break;
+            case LineKind::Rival: PlayCue(Cue::Rival); break;
+            case LineKind::Other:
                 if (soundRun_ > 5)
                     soundRun_ = 0;
                 if (soundRun_ == 0)
@@ -330,7 +338,7 @@ void Game::JudgeInput()
                 PlayCue(soundPick_ == 1 ? Cue::Hero : Cue::Rival);
                 break;
             }
-            if (m_.gameMode == 4)
+            if (typesText())
                 WaitPaused(m_.sliderValue);
             else
                 WaitSeconds(0.05);
@@ -342,7 +350,7 @@ void Game::JudgeInput()
         }
 
         PlayCue(Cue::Miss);
-        if (lineKind_ == 1 || lineKind_ == 2)
+        if (lineKind_ != LineKind::Other)
             screen_.setText(Box::Text1, QString());
         m_.inputLocked = 1;
         bool valid = true;
@@ -362,18 +370,17 @@ void Game::JudgeInput()
         break;
     }
     RefreshCounters();
-    if (screen_.text(Box::Text4).isEmpty())
+    if (targetLine_.isEmpty())
         NextLine();
 }
 
 void Game::RefreshCounters()
 {
-    screen_.setText(Box::Text2_3, QString::number(m_.inputCount));
-    screen_.setText(Box::Text2_4, QString::number(m_.correctCount));
+    show(Box::Text2_3, result_.judgedText, QString::number(m_.inputCount));
+    show(Box::Text2_4, result_.correctText, QString::number(m_.correctCount));
     if (m_.inputCount > 0)
-        screen_.setText(Box::Text2_5, FormatNumber(std::floor(double(m_.correctCount) /
-                                                              double(m_.inputCount) * 10000) /
-                                                   100));
+        show(Box::Text2_5, result_.accuracyText,
+             FormatNumber(std::floor(double(m_.correctCount) / double(m_.inputCount) * 10000) / 100));
 }
 
 // ---- Chant echo -----------------------------------------------------------
@@ -401,11 +408,11 @@ void Game::EchoChant()
         {'k', Step::Pending, u"k", false, false, nullptr},
         {'u', Step::Complete, u"苦", false, true, u"ku"},
     };
-    if (lineKind_ != 1 && lineKind_ != 2)
+    if (lineKind_ == LineKind::Other)
         return;
-    const Box echoBox = lineKind_ == 1 ? Box::Text5_0 : Box::Text5_1;
-    const std::span<const Letter> letters = lineKind_ == 1 ? std::span<const Letter>(hero)
-                                                           : std::span<const Letter>(rival);
+    const int chant = lineKind_ == LineKind::Hero ? 0 : 1;
+    const std::span<const Letter> letters = chant == 0 ? std::span<const Letter>(hero)
+                                                       : std::span<const Letter>(rival);
     const auto letter = std::find_if(letters.begin(), letters.end(), [this](const Letter &l) {
         return lastKey_ == l.key || lastKey_ == l.key - 'a' + 'A';
     });
@@ -413,7 +420,7 @@ void Game::EchoChant()
         return;
 
     const QString text = QString::fromUtf16(letter->text);
-    QString box = screen_.text(echoBox);
+    QString box = echo_[chant];
     if (letter->opensUnit && box.size() > 59)
         box.clear();
     QString &record = m_.currentTarget;
@@ -432,7 +439,7 @@ void Game::EchoChant()
     }
     if (letter->endsUnit)
         box = BreakEchoLine(box, 3);
-    screen_.setText(echoBox, box);
+    show(Text5(chant), echo_[chant], box);
 }
 
 // ---- Sound and waits -----------------------------------------------------
@@ -481,21 +488,24 @@ void Game::Timer1_Timer()
 
     if (std::floor(limit - elapsed() + 1) >= limit)
         return;
-    screen_.setText(Box::Label4, FormatNumber(std::floor(limit - elapsed() + 1 + m_.pausedSeconds)));
-    screen_.setText(Box::Text3, CutText(m_.score));
+    const double secondsLeft = std::floor(limit - elapsed() + 1 + m_.pausedSeconds);
+    screen_.setText(Box::Label4, FormatNumber(secondsLeft));
+    show(Box::Text3, result_.scoreText, CutText(m_.score));
     // Until a whole second of counted time has passed (training pauses can
     // outgrow the elapsed time) there is no speed to show yet.
     const double countedSeconds = std::floor(elapsed() - m_.pausedSeconds);
     if (countedSeconds > 0)
-        screen_.setText(Box::Text2_6, CutText(m_.correctCount / countedSeconds));
+        show(Box::Text2_6, result_.speedText, CutText(m_.correctCount / countedSeconds));
+    // The peak is compared with the speed as the board shows it, which may
+    // be an earlier tick's.
     if (std::floor(elapsed() + m_.pausedSeconds) > 4) {
-        const double speed = ReadNumber(screen_.text(Box::Text2_6));
+        const double speed = ReadNumber(result_.speedText);
         if (speed > m_.peakSpeed) {
             m_.peakSpeed = speed;
-            screen_.setText(Box::Text2_7, FormatNumber(m_.peakSpeed));
+            show(Box::Text2_7, result_.peakText, FormatNumber(m_.peakSpeed));
         }
     }
-    if (std::floor(ReadNumber(screen_.text(Box::Label4))) < 1) {
+    if (secondsLeft < 1) {
         m_.gamePhase = kIdle;
         EndGame();
     }
@@ -504,11 +514,29 @@ void Game::Timer1_Timer()
 void Game::EndGame()
 {
     m_.scoreBoardFlag = 1;
-    const double hits = ReadNumber(screen_.text(Box::Text2_4));
-    screen_.setText(Box::Text2_6, CutText(hits / m_.timeLimitSeconds));
+    // Hits as the board shows them, over the whole time limit.
+    const double hits = ReadNumber(result_.correctText);
+    show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
+    const GameResult result = Result(false);
     screen_.showMessage(QStringLiteral("終了！"));
     if (afterEnd_ && !closing_)
-        afterEnd_();
+        afterEnd_(result);
+}
+
+GameResult Game::Result(bool abandoned) const
+{
+    GameResult result = result_;
+    result.playedAt = QDateTime::currentDateTime();
+    result.gameMode = m_.gameMode;
+    result.timeLimitSeconds = m_.timeLimitSeconds;
+    result.abandoned = abandoned;
+    result.inputCount = m_.inputCount;
+    result.correctCount = m_.correctCount;
+    result.echoRecord = m_.currentTarget;
+    // An abandoned game has no grade: it never reaches the result screen.
+    if (!abandoned)
+        Grade(result);
+    return result;
 }
 
 void Game::Shutdown()

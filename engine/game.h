@@ -1,19 +1,27 @@
 #pragma once
 // The rules of play: starting a game, the target lines, judging every typed
 // character, the chant echo, the clock and the end of a game. The main window
-// forwards its events here and shows what the game writes to its Screen.
+// forwards its events here and shows what the game writes to its Screen;
+// the game keeps every figure it shows, and a game ends in one GameResult.
 
+#include "engine/gamemode.h"
+#include "engine/gameresult.h"
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
 #include "engine/targetlines.h"
 
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace typetoki {
+
+namespace testing {
+struct Harness;
+}
 
 constexpr double kIdle = 0;
 constexpr double kPlaying = 1;
@@ -23,14 +31,6 @@ constexpr Rgb kGreenBackground = MakeRgb(0, 64, 0);
 constexpr Rgb kFlashRed = MakeRgb(255, 0, 0);
 constexpr Rgb kCountdownCyan = MakeRgb(0, 255, 255);
 constexpr Rgb kTimeRed = MakeRgb(255, 0, 0);
-
-// A game mode's caption and colour on the mode label.
-struct ModeLook {
-    QString caption;
-    Rgb color;
-};
-// Modes 1 to 4; nullptr for any other number.
-const ModeLook *LookOfMode(int gameMode);
 
 // The text with CR LF added when (its length + 2) is a whole multiple of
 // (2n + 2): with n = 3 the echo breaks after every three chant units.
@@ -45,6 +45,9 @@ struct Platform {
     Random &random;
     Sound &sound;
 };
+
+// Which chant a line is, as NextLine classifies it.
+enum class LineKind : std::int16_t { Other = 0, Hero = 1, Rival = 2 };
 
 class Game {
 public:
@@ -63,40 +66,63 @@ public:
     // Also started from the menu and the toolbar, which keep the echo record.
     void StartGame();
 
+    // The mode label and the time label as the settings stand, once they
+    // have been read at start-up; a mode the game does not have leaves the
+    // mode label as it is.
+    void ShowMode();
+    void ShowTimeLimit();
+
     // The window is closing: every wait ends at once and no game goes on.
     void Shutdown();
     bool shuttingDown() const { return closing_; }
 
-    // Called after EndGame has announced the end; the result screen hooks in
-    // here.
-    void setEndOfGameHandler(std::function<void()> handler) { afterEnd_ = std::move(handler); }
+    // Every game that ends goes here as one value: a finished one after
+    // EndGame has announced the end (the result screen hooks in), one
+    // abandoned with END at once, marked so.
+    void setEndOfGameHandler(std::function<void(const GameResult &)> handler)
+    {
+        afterEnd_ = std::move(handler);
+    }
+
+    // What the main window shows, as the game wrote it: the whole target
+    // line (Text4) and the echo boxes (Text5(0) and Text5(1), with their
+    // CR LF line ends).
+    const QString &targetLine() const { return targetLine_; }
+    const QString &echoText(int chant) const { return echo_[std::size_t(chant)]; }
 
     const TargetLines &lines() const { return lines_; }
-    std::int16_t lineKind() const { return lineKind_; }
-    int lastKey() const { return lastKey_; }
+    LineKind lineKind() const { return lineKind_; }
 
-    // Exposed for the steps that tests and benchmarks drive one at a time.
-    void JudgeInput();
-    void NextLine();
-    void EchoChant();
-    bool LoadTrainingText();
+private:
+    // A test puts the game at a moment that only nested events reach.
+    friend struct testing::Harness;
+
+    // START clears the echo record first; the menu and toolbar keep it.
+    void startGame(bool newRecord);
+    bool refuseBadSettings();
+    bool typesText() const;
+    void ResetGame();
+    bool CountDown();
     void BuildHeroLines();
     void BuildRivalLines();
     void BuildVsLines();
-    void WaitSeconds(double seconds);
-    void WaitPaused(float seconds);
-    void PlayCue(Cue cue);
-
-private:
-    // START clears the echo record first; the menu and toolbar keep it.
-    void startGame(bool newRecord);
-    void ResetGame();
-    bool CountDown();
-    void EndGame();
-    bool WaitUntil(double deadline);
+    bool LoadTrainingText();
+    void NextLine();
+    void JudgeInput();
+    void EchoChant();
     void RefreshCounters();
     bool passStillValid(std::uint64_t serial) const;
-    bool refuseBadSettings();
+    void PlayCue(Cue cue);
+    bool WaitUntil(double deadline);
+    void WaitSeconds(double seconds);
+    void WaitPaused(float seconds);
+    void EndGame();
+    // The result of the game as it stands, for the handler.
+    GameResult Result(bool abandoned) const;
+
+    // Writes a box and keeps what it now shows.
+    void show(Box box, QString &kept, const QString &text);
+    void showTargetLine(const QString &line) { show(Box::Text4, targetLine_, line); }
 
     Module1 &m_;
     Screen &screen_;
@@ -106,15 +132,25 @@ private:
     TargetLines lines_;
     std::int16_t lineCount_ = 0;
     int lastKey_ = 0;
-    std::int16_t lineKind_ = 0;
+    LineKind lineKind_ = LineKind::Other;
     std::int16_t soundRun_ = 0;
     std::int16_t soundPick_ = 1;
+
+    // What the main window shows.
+    QString targetLine_;
+    std::array<QString, 2> echo_;
+    // The game under way as it is played: its figures as the score board
+    // shows them, and the place for the detail a history of games keeps of
+    // it (each target character's hits, misses and times, and the time of
+    // every chant unit). It starts afresh with each game and is handed over,
+    // completed, when the game ends.
+    GameResult result_;
 
     // Changes whenever play starts, so a judging pass resumed after its game
     // has ended (or a new one has begun) can tell.
     std::uint64_t gameSerial_ = 0;
     bool closing_ = false;
-    std::function<void()> afterEnd_;
+    std::function<void(const GameResult &)> afterEnd_;
 };
 
 }  // namespace typetoki

@@ -4,6 +4,8 @@
 // it, the high-score board registers it, the history keeps it. Nothing that
 // receives it reads another window's boxes.
 
+#include "engine/gamemode.h"
+
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
@@ -24,7 +26,7 @@ struct TargetStats {
 
 struct GameResult {
     QDateTime playedAt;  // local time at the end of the game
-    std::int16_t gameMode = 1;
+    GameMode gameMode = GameMode::Hero;
     std::int16_t timeLimitSeconds = 60;
     bool abandoned = false;  // ended with END: no result screen, no board
 

@@ -1,37 +1,54 @@
 #pragma once
-// The game state shared by every window for the whole run.
+// The game state shared by every window for the whole run: the player's
+// settings, where the game's files are, and the counters and phases of the
+// game under way.
+
+#include "engine/gamemode.h"
 
 #include <QString>
 #include <cstdint>
 
 namespace typetoki {
 
-struct Module1 {
+// The eight values tatak.ini carries from one run to the next (the training
+// text's path stands in it twice). The settings dialog and SELECT change
+// them; only the main window's closing writes them.
+struct SavedSettings {
+    GameMode gameMode = GameMode::Hero;
+    std::int16_t timeLimitSeconds = 60;
+    QString trainingTextPath;
     QString heroSoundPath;
     QString rivalSoundPath;
     QString missSoundPath;
+    float sliderValue = 0.1f;
+
+    bool operator==(const SavedSettings &) const = default;
+};
+
+// Where the game finds its own files and keeps the player's.
+struct Folders {
+    // The folder that holds the executable, without a trailing separator.
+    QString programFolder;
+    // Where the settings file and the high-score file live: the program
+    // folder unless nobody may write there (a system-wide install).
+    QString dataFolder;
+
+    QString inProgramFolder(const QString &name) const { return programFolder + u'/' + name; }
+    QString inDataFolder(const QString &name) const { return dataFolder + u'/' + name; }
+};
+
+struct Module1 : SavedSettings, Folders {
     // 32-bit: a fast player in the one-hour game passes 32,767 characters.
     std::int32_t inputCount = 0;
     std::int32_t correctCount = 0;
     std::int16_t inputLocked = 0;
     double peakSpeed = 0;
     QString currentTarget;
-    std::int16_t gameMode = 1;
-    std::int16_t timeLimitSeconds = 60;
     double startTime = 0;
     double pausedSeconds = 0;
     double gamePhase = 0;  // 0 idle, 2 countdown, 1 playing
     double score = 0;
     std::int16_t scoreBoardFlag = 0;
-    QString trainingTextPath;
-    float sliderValue = 0.1f;
-
-    // The folder that holds the executable, without a trailing separator.
-    QString programFolder;
-
-    // Where the settings file and the high-score file live: the program
-    // folder unless nobody may write there (a system-wide install).
-    QString dataFolder;
 
     // Fills in the paths that default to files in the program folder.
     void setProgramFolder(const QString &folder)
@@ -42,8 +59,6 @@ struct Module1 {
         rivalSoundPath = inProgramFolder(QStringLiteral("hiku.wav"));
         missSoundPath = inProgramFolder(QStringLiteral("ahh.wav"));
     }
-    QString inProgramFolder(const QString &name) const { return programFolder + u'/' + name; }
-    QString inDataFolder(const QString &name) const { return dataFolder + u'/' + name; }
 };
 
 }  // namespace typetoki

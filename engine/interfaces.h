@@ -3,20 +3,15 @@
 // and the sound device implement these; tests put doubles in their place and
 // play whole games in milliseconds.
 
+#include "engine/rgb.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 
 namespace typetoki {
 
-// 0xRRGGBB, kept free of the GUI module so the engine needs QtCore only.
-using Rgb = std::uint32_t;
-constexpr Rgb MakeRgb(int r, int g, int b)
-{
-    return (Rgb(r) << 16) | (Rgb(g) << 8) | Rgb(b);
-}
-
-// The boxes and labels of the main window that the game reads and writes.
+// The boxes and labels of the main window that the game writes.
 enum class Box {
     Text1,    // input
     Text4,    // target line
@@ -38,10 +33,13 @@ constexpr Box Text5(int index) { return Box(int(Box::Text5_0) + index); }
 // letter reaches the input box the moment it is typed.
 enum class InputMethod { Off = 2, Hiragana = 4 };
 
+// The main window as the game sees it: it writes every box and label, and
+// reads back only the input box the player types in. Every other figure the
+// game keeps itself, as it wrote it.
 class Screen {
 public:
     virtual ~Screen() = default;
-    virtual QString text(Box box) const = 0;
+    virtual QString inputText() const = 0;  // Text1
     // Setting Text1 to a different text raises the game's change handler
     // before this returns, as a real edit box does.
     virtual void setText(Box box, const QString &text) = 0;

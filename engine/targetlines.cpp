@@ -2,7 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/regularfile.h"
-#include "engine/textfile.h"
+#include "engine/textread.h"
 
 #include <QFile>
 

@@ -14,8 +14,9 @@ flags=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer
        -I. $(pkg-config --cflags Qt6Core))
 libs=($(pkg-config --libs Qt6Core))
 
-engine=(engine/numbers.cpp engine/textfile.cpp engine/cp932.cpp engine/regularfile.cpp)
-persistence=(persistence/settingsfile.cpp persistence/scorefile.cpp persistence/datafolder.cpp)
+engine=(engine/numbers.cpp engine/textread.cpp engine/cp932.cpp engine/regularfile.cpp)
+persistence=(persistence/textfile.cpp persistence/settingsfile.cpp persistence/scorefile.cpp
+             persistence/datafolder.cpp)
 
 build() {
   local target=$1
@@ -25,8 +26,8 @@ build() {
 }
 
 build fuzz_numbers "${engine[0]}" &
-build fuzz_cp932 "${engine[@]:1}" &
+build fuzz_cp932 "${engine[@]:1}" "${persistence[0]}" &
 wait
-build fuzz_settings "${engine[@]}" "${persistence[0]}" "${persistence[2]}" &
-build fuzz_scores "${engine[@]}" "${persistence[@]:1}" &
+build fuzz_settings "${engine[@]}" "${persistence[0]}" "${persistence[1]}" "${persistence[3]}" &
+build fuzz_scores "${engine[@]}" "${persistence[0]}" "${persistence[@]:2}" &
 wait

@@ -2,7 +2,7 @@
 // undefined behaviour, and whatever was read is written so that it reads
 // back as the same lines.
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "fuzz/check.h"
 
 #include <QByteArray>

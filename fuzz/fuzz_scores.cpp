@@ -6,7 +6,7 @@
 
 #include "engine/cp932.h"
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "fuzz/check.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "persistence/settingsfile.h"
 
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "fuzz/check.h"
 
 #include <QFile>
@@ -31,10 +31,10 @@ bool SameSettings(const Module1 &a, const Module1 &b)
 // Saves the state and reads it back into a fresh one, which must succeed.
 Module1 SavedAndRead(const Module1 &state)
 {
-    Check(SaveSettings(state));
+    Check(SaveSettings(state, state));
     Module1 again;
     again.setProgramFolder(state.programFolder);
-    Check(LoadSettings(again));
+    Check(LoadSettings(again, again));
     return again;
 }
 
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     state.sliderValue = 42;
-    const bool complete = LoadSettings(state);
+    const bool complete = LoadSettings(state, state);
     if (!complete)
         Check(state.trainingTextPath == state.inProgramFolder(QStringLiteral("test.txt")));
     Check(std::isfinite(state.sliderValue));

@@ -1,6 +1,6 @@
 #include "persistence/datafolder.h"
 
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,29 +37,29 @@ QString ChooseDataFolder(const QString &programFolder)
                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
-bool MakeDataFolder(const Module1 &state, QString *error)
+bool MakeDataFolder(const Folders &folders, QString *error)
 {
     // A missing program folder is not the game's to make.
-    if (state.dataFolder == state.programFolder || QFileInfo(state.dataFolder).isDir())
+    if (folders.dataFolder == folders.programFolder || QFileInfo(folders.dataFolder).isDir())
         return true;
     std::error_code failure;
-    std::filesystem::create_directories(QFile::encodeName(state.dataFolder).toStdString(), failure);
+    std::filesystem::create_directories(QFile::encodeName(folders.dataFolder).toStdString(), failure);
     if (!failure)
         return true;
     if (error) {
         *error = QStringLiteral("データを保存するフォルダー %1 を作れません: %2")
-                     .arg(QDir::toNativeSeparators(state.dataFolder),
+                     .arg(QDir::toNativeSeparators(folders.dataFolder),
                           FileErrorText(failure.value(), QString::fromLocal8Bit(failure.message())));
     }
     return false;
 }
 
-QString DataFileToRead(const Module1 &state, const QString &name)
+QString DataFileToRead(const Folders &folders, const QString &name)
 {
-    const QString saved = state.inDataFolder(name);
-    if (state.dataFolder == state.programFolder || QFileInfo::exists(saved))
+    const QString saved = folders.inDataFolder(name);
+    if (folders.dataFolder == folders.programFolder || QFileInfo::exists(saved))
         return saved;
-    const QString beside = state.inProgramFolder(name);
+    const QString beside = folders.inProgramFolder(name);
     return QFileInfo::exists(beside) ? beside : saved;
 }
 

@@ -30,11 +30,11 @@ QString ChooseDataFolder(const QString &programFolder);
 // Makes the player's data folder when the game's files live there and it is
 // missing (an earlier attempt at start-up may have failed). False with the
 // reason, which names the folder, when it cannot be made.
-bool MakeDataFolder(const Module1 &state, QString *error = nullptr);
+bool MakeDataFolder(const Folders &folders, QString *error = nullptr);
 
 // Where to read tatak.ini or tkscore.ini: the data folder's copy, which is
 // where they are saved; but while that copy does not exist yet, the one a
 // read-only program folder still holds from before.
-QString DataFileToRead(const Module1 &state, const QString &name);
+QString DataFileToRead(const Folders &folders, const QString &name);
 
 }  // namespace typetoki

@@ -49,7 +49,7 @@ StoredGame StoredGameAt(const QSqlQuery &q)
     g.id = q.value(1).toLongLong();
     GameResult &r = g.result;
     r.playedAt = QDateTime::fromMSecsSinceEpoch(q.value(2).toLongLong());
-    r.gameMode = std::int16_t(q.value(3).toInt());
+    r.gameMode = GameMode(q.value(3).toInt());
     r.timeLimitSeconds = std::int16_t(q.value(4).toInt());
     r.abandoned = q.value(5).toInt() != 0;
     r.judgedText = q.value(6).toString();
@@ -292,7 +292,7 @@ bool HistoryReader::ExportCsv(const QString &file, QString *error)
         const GameResult g = StoredGameAt(q).result;
         const QStringList fields = {
             g.playedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-            QString::number(g.gameMode),
+            QString::number(int(g.gameMode)),
             QString::number(g.timeLimitSeconds),
             g.abandoned ? QStringLiteral("1") : QStringLiteral("0"),
             g.judgedText,

@@ -1,7 +1,7 @@
 #include "persistence/scorefile.h"
 
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/datafolder.h"
 
 #include "engine/regularfile.h"
@@ -310,14 +310,14 @@ bool ScoreTable::SaveScores(const QString &path, QString *error)
     return true;
 }
 
-QString ScoresPath(const Module1 &state)
+QString ScoresPath(const Folders &folders)
 {
-    return state.inDataFolder(QStringLiteral("tkscore.ini"));
+    return folders.inDataFolder(QStringLiteral("tkscore.ini"));
 }
 
-QString ScoresPathToRead(const Module1 &state)
+QString ScoresPathToRead(const Folders &folders)
 {
-    return DataFileToRead(state, QStringLiteral("tkscore.ini"));
+    return DataFileToRead(folders, QStringLiteral("tkscore.ini"));
 }
 
 }  // namespace typetoki

@@ -121,9 +121,9 @@ private:
 
 // tkscore.ini in the data folder (the program folder unless that is
 // read-only), where results are saved.
-QString ScoresPath(const Module1 &state);
+QString ScoresPath(const Folders &folders);
 
 // The tkscore.ini the board reads (see DataFileToRead).
-QString ScoresPathToRead(const Module1 &state);
+QString ScoresPathToRead(const Folders &folders);
 
 }  // namespace typetoki

@@ -2,7 +2,7 @@
 
 #include "engine/numbers.h"
 #include "engine/regularfile.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/datafolder.h"
 
 #include <QFile>
@@ -57,7 +57,7 @@ QString PathAsTyped(const QString &path)
 
 // Reads the values in file order and stops at the first bad one, so that
 // whatever came before it has already reached the state.
-bool ReadValues(Module1 &state, const QStringList &lines)
+bool ReadValues(SavedSettings &state, const QStringList &lines)
 {
     const auto line = [&](int number) -> const QString * {
         return number <= lines.size() ? &lines[number - 1] : nullptr;
@@ -70,7 +70,7 @@ bool ReadValues(Module1 &state, const QStringList &lines)
     const auto mode = RoundToInt16(ReadNumber(*text));
     if (!mode)
         return false;
-    state.gameMode = *mode;
+    state.gameMode = GameMode(*mode);
 
     if (!(text = line(2)))
         return false;
@@ -100,35 +100,35 @@ bool ReadValues(Module1 &state, const QStringList &lines)
 
 }  // namespace
 
-QString SettingsPath(const Module1 &state)
+QString SettingsPath(const Folders &folders)
 {
-    return state.inDataFolder(QStringLiteral("tatak.ini"));
+    return folders.inDataFolder(QStringLiteral("tatak.ini"));
 }
 
-bool LoadSettings(Module1 &state)
+bool LoadSettings(SavedSettings &settings, const Folders &folders)
 {
-    state.gameMode = 1;
-    state.timeLimitSeconds = 60;
-    state.heroSoundPath = state.inProgramFolder(QStringLiteral("eya.wav"));
-    state.rivalSoundPath = state.inProgramFolder(QStringLiteral("hiku.wav"));
-    state.missSoundPath = state.inProgramFolder(QStringLiteral("ahh.wav"));
-    state.sliderValue = 0.1f;
+    settings.gameMode = GameMode::Hero;
+    settings.timeLimitSeconds = 60;
+    settings.heroSoundPath = folders.inProgramFolder(QStringLiteral("eya.wav"));
+    settings.rivalSoundPath = folders.inProgramFolder(QStringLiteral("hiku.wav"));
+    settings.missSoundPath = folders.inProgramFolder(QStringLiteral("ahh.wav"));
+    settings.sliderValue = 0.1f;
 
     const std::optional<QStringList> lines =
-        ReadHeadLines(DataFileToRead(state, QStringLiteral("tatak.ini")));
-    if (lines && ReadValues(state, *lines))
+        ReadHeadLines(DataFileToRead(folders, QStringLiteral("tatak.ini")));
+    if (lines && ReadValues(settings, *lines))
         return true;
     // Also when lines 3 and 7 were read: a half-read file is not trusted to
     // name the training text.
-    state.trainingTextPath = state.inProgramFolder(QStringLiteral("test.txt"));
+    settings.trainingTextPath = folders.inProgramFolder(QStringLiteral("test.txt"));
     return false;
 }
 
-QStringList SettingsLines(const Module1 &state)
+QStringList SettingsLines(const SavedSettings &state)
 {
     QStringList lines;
     lines.reserve(kValueLines + kReservedLines);
-    lines << QString::number(state.gameMode) << QString::number(state.timeLimitSeconds)
+    lines << QString::number(int(state.gameMode)) << QString::number(state.timeLimitSeconds)
           << state.trainingTextPath << state.heroSoundPath << state.rivalSoundPath
           << state.missSoundPath << state.trainingTextPath << FormatSingle(state.sliderValue);
     for (int i = 0; i < kReservedLines; ++i)
@@ -136,10 +136,10 @@ QStringList SettingsLines(const Module1 &state)
     return lines;
 }
 
-bool SaveSettings(const Module1 &state, QString *error)
+bool SaveSettings(const SavedSettings &settings, const Folders &folders, QString *error)
 {
-    return MakeDataFolder(state, error)
-           && WriteTextLines(SettingsPath(state), SettingsLines(state), error);
+    return MakeDataFolder(folders, error)
+           && WriteTextLines(SettingsPath(folders), SettingsLines(settings), error);
 }
 
 }  // namespace typetoki

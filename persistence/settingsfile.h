@@ -11,7 +11,7 @@ namespace typetoki {
 
 // tatak.ini in the data folder (the program folder unless that is read-only),
 // where it is saved; it is read from DataFileToRead.
-QString SettingsPath(const Module1 &state);
+QString SettingsPath(const Folders &folders);
 
 // Sets the mode, time limit, sound paths and sliderValue to their defaults
 // and then reads them, with the training text path, from the settings file.
@@ -19,13 +19,13 @@ QString SettingsPath(const Module1 &state);
 // before it stays, the rest keeps its default, and the training text path
 // falls back to test.txt in the program folder. True when all eight values
 // were read; only then should the caller show the mode and time limit.
-bool LoadSettings(Module1 &state);
+bool LoadSettings(SavedSettings &settings, const Folders &folders);
 
-// The twenty lines of the settings file for this state.
-QStringList SettingsLines(const Module1 &state);
+// The twenty lines of the settings file for these settings.
+QStringList SettingsLines(const SavedSettings &settings);
 
 // Writes the settings file, replacing the old one only once the new one is
 // whole. On failure returns false and, when error is given, the reason.
-bool SaveSettings(const Module1 &state, QString *error = nullptr);
+bool SaveSettings(const SavedSettings &settings, const Folders &folders, QString *error = nullptr);
 
 }  // namespace typetoki

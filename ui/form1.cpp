@@ -25,7 +25,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -41,10 +40,6 @@ constexpr int kGrey = 0xC0C0C0;
 constexpr Rgb kOrnamentGreen = 0x008000;
 constexpr int kShownTargetLength = 256;
 
-// The game area as designed: place in twips within the client area (or
-// within Frame1), colours and fonts.
-enum class Kind { Label, Box, Input, Echo, Button };
-
 // QLineEdit tells an input method it takes composed text whenever it is
 // editable, whatever WA_InputMethodEnabled says, so the input method went on
 // composing on chant lines. Here the attribute has the last word.
@@ -59,20 +54,50 @@ public:
         return QLineEdit::inputMethodQuery(query);
     }
 };
-struct ControlDesign {
-    Kind kind;
-    bool inFrame;
-    int left, top, width, height;
-    const char *text;
-    int foreground, background;
-    Qt::Alignment align;
-    double points;  // 0: the window's default font
+
+QWidget *MakeInputBox(Form1 &window, QWidget *parent)
+{
+    window.Text1 = new InputBox(parent);
+    return window.Text1;
+}
+
+// The score board, within Frame1.
+const Designed<Form1> kScoreBoard[] = {
+    {ControlOf<&Form1::Label2, 3>, {0, 240, 1092, 252, "入力文字数", kWhite, kNone, kRight}},
+    {ControlOf<&Form1::Label2, 4>, {0, 480, 1092, 252, "正解文字数", kWhite, kNone, kRight}},
+    {ControlOf<&Form1::Label2, 5>, {0, 840, 1092, 252, "文字正解率", kWhite, kNone, kRight}},
+    {ControlOf<&Form1::Label2, 6>, {4440, 240, 1332, 252, "秒速[文字/秒]", kWhite, kNone, kRight}},
+    {ControlOf<&Form1::Label2, 7>, {4440, 840, 1332, 252, "瞬間最大秒速", kWhite, kNone, kRight}},
+    {ControlOf<&Form1::Text2, 3>, {1200, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form1::Text2, 4>, {1200, 480, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form1::Text2, 5>, {1200, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form1::Text2, 6>, {5880, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form1::Text2, 7>, {5880, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form1::Label3>, {3360, 240, 732, 372, "得点", kWhite, kNone, kRight, 16.2}},
+    {ControlOf<&Form1::Text3>, {3000, 720, 1452, 492, "0", kYellow, kBlack, kRight, 16.2}},
+};
+
+// The rest of the game area, within the client area. Command1 and Command4
+// lie outside it: never seen, only pressed.
+const Designed<Form1> kGameArea[] = {
+    {ControlOf<&Form1::Text5, 0>, {120, 1800, 1692, 2652, "", kNone, kNone, kLeft, 12}},
+    {ControlOf<&Form1::Text5, 1>, {6000, 1800, 1692, 2652, "", kNone, kNone, kLeft, 12}},
+    {ControlOf<&Form1::Label4>, {2760, 1800, 2172, 972, "", kRed, kNone, Qt::AlignCenter, 48}},
+    {ControlOf<&Form1::Command5>, {1920, 3720, 1212, 372, "SELECT"}},
+    {ControlOf<&Form1::Command2>, {3240, 3720, 1332, 372, "START"}},
+    {ControlOf<&Form1::Command3>, {4680, 3720, 1212, 372, "END"}},
+    {ControlOf<&Form1::Label1>, {1920, 4200, 3972, 252, "", kRed, kBlack, Qt::AlignCenter}},
+    {ControlOf<&Form1::Text4>, {120, 4560, 7572, 372, "", kBlack, kGrey, kLeft, 12}},
+    {MakeInputBox, {120, 5040, 7572, 372, "", kBlack, kWhite, kLeft, 12}},
+    {ControlOf<&Form1::Command1>, {8160, 480, 612, 900, "決定(&E)"}},
+    {ControlOf<&Form1::Command4>, {3240, 5880, 1212, 372, "ストップ"}},
 };
 
 }  // namespace
 
-Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
-    : QMainWindow(parent), m_(state), sound_(platform.sound), game_(state, *this, platform)
+Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), m_(state), sound_(platform.sound), dialogs_(dialogs),
+      game_(state, *this, platform)
 {
     setWindowTitle(kApplicationTitle);
     setFont(JapaneseFont(9));
@@ -82,9 +107,11 @@ Form1::Form1(Module1 &state, Platform platform, QWidget *parent)
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
     // The end of a game leads through the result screen to the board.
-    game_.setEndOfGameHandler([this] {
-        Form2 result(m_, *this, this);
-        result.exec();
+    game_.setEndOfGameHandler([this](const GameResult &result) {
+        if (result.abandoned)
+            return;
+        Form2 window(m_, result, dialogs_, this);
+        window.exec();
     });
     Form_Load();
     options_ = std::make_unique<Options>(m_.dataFolder);
@@ -117,103 +144,24 @@ void Form1::buildGameArea()
 
     Frame1 = ScoreBoardFrame(client, TwipsRect(120, 360, 7572, 1332), kGreenBackground);
 
-    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    const Qt::Alignment centre = Qt::AlignCenter;
-    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
-    const ControlDesign specs[] = {
-        /* 0 Label2(3) */ {Kind::Label, true, 0, 240, 1092, 252, "入力文字数", kWhite, kNone, right, 0},
-        /* 1 Label2(4) */ {Kind::Label, true, 0, 480, 1092, 252, "正解文字数", kWhite, kNone, right, 0},
-        /* 2 Label2(5) */ {Kind::Label, true, 0, 840, 1092, 252, "文字正解率", kWhite, kNone, right, 0},
-        /* 3 Label2(6) */ {Kind::Label, true, 4440, 240, 1332, 252, "秒速[文字/秒]", kWhite, kNone, right, 0},
-        /* 4 Label2(7) */ {Kind::Label, true, 4440, 840, 1332, 252, "瞬間最大秒速", kWhite, kNone, right, 0},
-        /* 5 Text2(3) */ {Kind::Box, true, 1200, 240, 732, 264, "", kYellow, kBlack, right, 0},
-        /* 6 Text2(4) */ {Kind::Box, true, 1200, 480, 732, 264, "", kYellow, kBlack, right, 0},
-        /* 7 Text2(5) */ {Kind::Box, true, 1200, 840, 732, 264, "", kYellow, kBlack, right, 0},
-        /* 8 Text2(6) */ {Kind::Box, true, 5880, 240, 732, 264, "", kYellow, kBlack, right, 0},
-        /* 9 Text2(7) */ {Kind::Box, true, 5880, 840, 732, 264, "", kYellow, kBlack, right, 0},
-        /* 10 Label3 */ {Kind::Label, true, 3360, 240, 732, 372, "得点", kWhite, kNone, right, 16.2},
-        /* 11 Text3 */ {Kind::Box, true, 3000, 720, 1452, 492, "0", kYellow, kBlack, right, 16.2},
-        /* 12 Text5(0) */ {Kind::Echo, false, 120, 1800, 1692, 2652, "", kNone, kNone, left, 12},
-        /* 13 Text5(1) */ {Kind::Echo, false, 6000, 1800, 1692, 2652, "", kNone, kNone, left, 12},
-        /* 14 Label4 */ {Kind::Label, false, 2760, 1800, 2172, 972, "", kRed, kNone, centre, 48},
-        /* 15 Command5 */ {Kind::Button, false, 1920, 3720, 1212, 372, "SELECT", kNone, kNone, centre, 0},
-        /* 16 Command2 */ {Kind::Button, false, 3240, 3720, 1332, 372, "START", kNone, kNone, centre, 0},
-        /* 17 Command3 */ {Kind::Button, false, 4680, 3720, 1212, 372, "END", kNone, kNone, centre, 0},
-        /* 18 Label1 */ {Kind::Label, false, 1920, 4200, 3972, 252, "", kRed, kBlack, centre, 0},
-        /* 19 Text4 */ {Kind::Box, false, 120, 4560, 7572, 372, "", kBlack, kGrey, left, 12},
-        /* 20 Text1 */ {Kind::Input, false, 120, 5040, 7572, 372, "", kBlack, kWhite, left, 12},
-        /* 21 Command1 */ {Kind::Button, false, 8160, 480, 612, 900, "決定(&E)", kNone, kNone, centre, 0},
-        /* 22 Command4 */ {Kind::Button, false, 3240, 5880, 1212, 372, "ストップ", kNone, kNone, centre, 0},
-    };
+    BuildDesign(*this, Frame1, kScoreBoard);
+    BuildDesign(*this, client, kGameArea);
 
-    QWidget *made[std::size(specs)] = {};
-    for (std::size_t i = 0; i < std::size(specs); ++i) {
-        const ControlDesign &s = specs[i];
-        QWidget *parent = s.inFrame ? static_cast<QWidget *>(Frame1) : client;
-        const QString text = QString::fromUtf8(s.text);
-        QWidget *w = nullptr;
-        switch (s.kind) {
-        case Kind::Label: {
-            auto *label = new QLabel(text, parent);
-            label->setAlignment(s.align);
-            w = label;
-            break;
-        }
-        case Kind::Box:
-        case Kind::Input: {
-            auto *box = s.kind == Kind::Input ? new InputBox(text, parent)
-                                              : new QLineEdit(text, parent);
-            box->setAlignment(s.align);
-            box->setMaxLength(std::numeric_limits<int>::max());
-            w = box;
-            break;
-        }
-        case Kind::Echo: {
-            auto *echo = new QPlainTextEdit(parent);
-            echo->setReadOnly(true);
-            w = echo;
-            break;
-        }
-        case Kind::Button:
-            w = new QPushButton(text, parent);
-            break;
-        }
-        w->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        if (s.points > 0)
-            w->setFont(JapaneseFont(s.points));
-        SetColors(w, s.foreground, s.background);
-        made[i] = w;
+    // The game writes every box; the player types only into Text1.
+    for (QLineEdit *box : {Text2[3], Text2[4], Text2[5], Text2[6], Text2[7], Text3, Text4, Text1}) {
+        box->setMaxLength(std::numeric_limits<int>::max());
+        if (box == Text1)
+            continue;
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::NoFocus);
     }
-
-    for (int i = 3; i <= 7; ++i) {
-        Label2[i] = static_cast<QLabel *>(made[i - 3]);
-        Text2[i] = static_cast<QLineEdit *>(made[i + 2]);
-        Text2[i]->setReadOnly(true);
-        Text2[i]->setFocusPolicy(Qt::NoFocus);
-    }
-    Label3 = static_cast<QLabel *>(made[10]);
-    Text3 = static_cast<QLineEdit *>(made[11]);
-    Text3->setReadOnly(true);
-    Text3->setFocusPolicy(Qt::NoFocus);
-    Text5[0] = static_cast<QPlainTextEdit *>(made[12]);
-    Text5[1] = static_cast<QPlainTextEdit *>(made[13]);
-    Label4 = static_cast<QLabel *>(made[14]);
-    Command5 = static_cast<QPushButton *>(made[15]);
-    Command2 = static_cast<QPushButton *>(made[16]);
-    Command3 = static_cast<QPushButton *>(made[17]);
-    Label1 = static_cast<QLabel *>(made[18]);
-    Text4 = static_cast<QLineEdit *>(made[19]);
-    Text4->setReadOnly(true);
-    Text4->setFocusPolicy(Qt::NoFocus);
-    Text1 = static_cast<QLineEdit *>(made[20]);
-    Command1 = static_cast<QPushButton *>(made[21]);
-    Command4 = static_cast<QPushButton *>(made[22]);
+    for (QPlainTextEdit *echo : Text5)
+        echo->setReadOnly(true);
     // Alt+E belongs to the menu "その他(&E)" the player can see; two owners
     // would leave the key to neither.
     Command1->setShortcut(QKeySequence());
 
-    const ModeLook *look = LookOfMode(1);
-    Label1->setText(look->caption);
+    Label1->setText(Text(kModes[0].caption));
 
     // Only the input box and the hidden stop button take the focus, in
     // that order; the other buttons are clicked with the mouse.
@@ -400,13 +348,13 @@ void Form1::MenuVersion_Click()
 
 void Form1::openSettingsDialog()
 {
-    Form4 window(m_, *this, sound_, this);
+    Form4 window(m_, *this, sound_, dialogs_, this);
     window.exec();
 }
 
 void Form1::openScoreBoard()
 {
-    Form3 board(m_, *this, this);
+    Form3 board(m_, nullptr, dialogs_, this);
     board.exec();
 }
 
@@ -424,31 +372,19 @@ void Form1::openStaff()
 
 void Form1::openAbout()
 {
-    frmAbout window(this);
+    frmAbout window(dialogs_, this);
     window.exec();
 }
 
 // ---- Screen -----------------------------------------------------------------
 
-QString Form1::text(Box box) const
-{
-    switch (box) {
-    case Box::Text1: return Text1->text();
-    case Box::Text4: return targetLine_;
-    case Box::Text3: return Text3->text();
-    case Box::Label4: return Label4->text();
-    case Box::Text5_0: return echoText_[0];
-    case Box::Text5_1: return echoText_[1];
-    default: return Text2[int(box) - int(Box::Text2_3) + 3]->text();
-    }
-}
+QString Form1::inputText() const { return Text1->text(); }
 
 void Form1::setText(Box box, const QString &text)
 {
     switch (box) {
     case Box::Text1: Text1->setText(text); break;
     case Box::Text4:
-        targetLine_ = text;
         // The box shows a few dozen characters; laying out the whole
         // 12,000-letter rival line on every key would cost milliseconds.
         Text4->setText(text.left(kShownTargetLength));
@@ -458,8 +394,8 @@ void Form1::setText(Box box, const QString &text)
     case Box::Label4: Label4->setText(text); break;
     case Box::Text5_0:
     case Box::Text5_1: {
+        // The game keeps the CR LF line ends; the widget knows line feeds.
         const int i = box == Box::Text5_0 ? 0 : 1;
-        echoText_[i] = text;
         QString shown = text;
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         Text5[i]->setPlainText(shown);
@@ -479,7 +415,6 @@ void Form1::setModeLabel(const QString &caption, Rgb color)
 
 void Form1::setInputMethod(InputMethod mode)
 {
-    inputMethod_ = mode;
     const bool japanese = mode == InputMethod::Hiragana;
     Text1->setAttribute(Qt::WA_InputMethodEnabled, japanese);
     Text1->setInputMethodHints(japanese ? Qt::ImhNone
@@ -500,11 +435,7 @@ void Form1::setBackground(Rgb color)
 
 void Form1::focusInput() { Text1->setFocus(); }
 
-void Form1::showMessage(const QString &text)
-{
-    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, this);
-    box.exec();
-}
+void Form1::showMessage(const QString &text) { dialogs_.message(this, kApplicationTitle, text); }
 
 // ---- Window events -------------------------------------------------------------
 
@@ -548,11 +479,10 @@ void Form1::Form_Load()
 {
     // Only a file read to its end sets the labels; otherwise they keep the
     // mode-1 caption and an empty time until something else sets them.
-    if (!LoadSettings(m_))
+    if (!LoadSettings(m_, m_))
         return;
-    if (const ModeLook *look = LookOfMode(m_.gameMode))
-        setModeLabel(look->caption, look->color);
-    setText(Box::Label4, QString::number(m_.timeLimitSeconds));
+    game_.ShowMode();
+    game_.ShowTimeLimit();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -561,7 +491,7 @@ void Form1::closeEvent(QCloseEvent *event)
     game_.Shutdown();
     Timer1->stop();
     QString error;
-    if (!SaveSettings(m_, &error)) {
+    if (!SaveSettings(m_, m_, &error)) {
         showMessage(QStringLiteral("設定を保存できませんでした。\n%1\n\n%2")
                         .arg(QDir::toNativeSeparators(SettingsPath(m_)), error));
     }

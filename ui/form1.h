@@ -5,6 +5,7 @@
 
 #include "engine/game.h"
 #include "persistence/options.h"
+#include "ui/dialogs.h"
 #include "platform/inputmethodswitch.h"
 
 #include <QHash>
@@ -28,13 +29,14 @@ namespace typetoki {
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
 public:
-    Form1(Module1 &state, Platform platform, QWidget *parent = nullptr);
+    Form1(Module1 &state, Platform platform, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     Game &game() { return game_; }
 
     // Screen
-    QString text(Box box) const override;
+    QString inputText() const override;
     void setText(Box box, const QString &text) override;
     void setLabel4Color(Rgb color) override;
     void setModeLabel(const QString &caption, Rgb color) override;
@@ -46,7 +48,6 @@ public:
     // Where the desktop lets a program turn its input method on, ordinary
     // lines ask for Japanese entry through this; without it they only allow it.
     void setInputMethodSwitch(InputMethodSwitch *control) { inputMethodSwitch_ = control; }
-    InputMethod inputMethod() const { return inputMethod_; }
     Rgb background() const { return background_; }
 
     // Controls, named as the game names them.
@@ -119,12 +120,8 @@ private:
 
     Module1 &m_;
     Sound &sound_;
+    Dialogs &dialogs_;
     Game game_;
-    // The echo boxes keep their CR LF line ends here exactly as the game
-    // wrote them; the widget itself only knows line feeds.
-    std::array<QString, 2> echoText_;
-    QString targetLine_;  // the whole line; the box shows its start
-    InputMethod inputMethod_ = InputMethod::Hiragana;
     InputMethodSwitch *inputMethodSwitch_ = nullptr;
     Rgb background_ = kGreenBackground;
     std::unique_ptr<Options> options_;

@@ -1,6 +1,6 @@
 #include "ui/form2.h"
 
-#include "engine/numbers.h"
+#include "engine/rank.h"
 #include "ui/form3.h"
 #include "ui/layout.h"
 
@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <cmath>
 #include <limits>
 
 namespace typetoki {
@@ -19,107 +18,36 @@ namespace {
 constexpr Rgb kRust = MakeRgb(192, 64, 0);
 constexpr Rgb kOrnamentAmber = MakeRgb(255, 128, 0);
 
-constexpr int kTopGrade = 31;
-
-// The value boxes of the score board, inside Frame1.
-struct Figure {
-    int index;  // Text2 and Label2 index
-    int labelLeft, labelTop, labelWidth;
-    int boxLeft, boxTop;
-    const char *caption;
+// The score board, inside Frame1: each figure's caption, then its box.
+const Designed<Form2> kScoreBoard[] = {
+    {ControlOf<&Form2::Label2, 3>, {0, 240, 1092, 252, "入力文字数", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 3>, {1200, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 4>, {0, 480, 1092, 252, "正解文字数", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 4>, {1200, 480, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 5>, {0, 840, 1092, 252, "文字正解率", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 5>, {1200, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 6>, {3720, 240, 1332, 252, "秒速[文字/秒]", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 6>, {5160, 240, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label2, 7>, {3720, 840, 1332, 252, "瞬間最大秒速", kWhite, kNoColor, kRight}},
+    {ControlOf<&Form2::Text2, 7>, {5160, 840, 732, 264, "", kYellow, kBlack, kRight}},
+    {ControlOf<&Form2::Label3>, {2400, 240, 732, 372, "得点", kWhite, kNoColor, kRight, 16.2}},
+    {ControlOf<&Form2::Text3>, {2160, 720, 1452, 492, "0", kYellow, kBlack, kRight, 16.2}},
 };
-const Figure kValues[] = {
-    {3, 0, 240, 1092, 1200, 240, "入力文字数"},
-    {4, 0, 480, 1092, 1200, 480, "正解文字数"},
-    {5, 0, 840, 1092, 1200, 840, "文字正解率"},
-    {6, 3720, 240, 1332, 5160, 240, "秒速[文字/秒]"},
-    {7, 3720, 840, 1332, 5160, 840, "瞬間最大秒速"},
-};
 
-QLineEdit *ValueBox(QWidget *parent, QRect place)
-{
-    auto *box = new QLineEdit(parent);
-    box->setGeometry(place);
-    box->setFrame(false);
-    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    box->setMaxLength(std::numeric_limits<int>::max());
-    // The figures are the game's; what a player might type here counts for
-    // nothing, so the boxes do not pretend otherwise.
-    box->setReadOnly(true);
-    SetColors(box, kYellow, kBlack);
-    return box;
-}
+// Below the score board: the grade and the echo record.
+const Designed<Form2> kResult[] = {
+    {ControlOf<&Form2::Label4>, {240, 1680, 1932, 372, "あなたのレベル", kYellow, kBlack, kRight, 12}},
+    {ControlOf<&Form2::Text1>, {2160, 1680, 3852, 372, "", kGreen, kBlack, {}, 12}},
+    {ControlOf<&Form2::Label7>, {240, 2040, 5772, 1092, "", kWhite, kBlack, kTopLeft, 12, false, true}},
+    {ControlOf<&Form2::Label1>, {1560, 3120, 2772, 372, "入力履歴", kCyan, kNoColor, Qt::AlignCenter, 16.2}},
+    {ControlOf<&Form2::Text6>, {120, 3480, 6012, 1212}},
+    {ControlOf<&Form2::Command1>, {2160, 4800, 1692, 372, "OK"}},
+};
 
 }  // namespace
 
-const std::array<RankRow, 18> &RankTable()
-{
-    static const std::array<RankRow, 18> table = {{
-        {0, 0, QStringLiteral("雷堂鉄男"), QStringLiteral("雷堂剛助の父。いまだに出番がない。")},
-        {1, 5, QStringLiteral("ガルム大佐の手下"),
-         QStringLiteral(u"えっ？もう終わり？まだ準備運動のつもりだったんですけど\uFF5E\u3000大佐"
-                        u"\uFF5E\uFF5E置いていかないでくださいよォ\uFF5E\uFF5E\u3000"
-                        u"ちょっと休憩してから追いかけますんで\uFF5E\uFF5E")},
-        {6, 8, QStringLiteral("靴みがきのサム"),
-         QStringLiteral(u"道案内ならまかせてくれよ\u3000だんな！\u3000チップは弾んでくれよな")},
-        {9, 10, QStringLiteral("占いのオババ"), QStringLiteral("水晶玉をよく落とす")},
-        {11, 11, QStringLiteral("怪人ガマ男"), QStringLiteral("石にされた男")},
-        {12, 12, QStringLiteral("解説屋のボブ"), QStringLiteral("説明が長い")},
-        {13, 13, QStringLiteral("下宿のハナおばさん"), QStringLiteral("家賃の取り立てには厳しい！")},
-        {14, 14, QStringLiteral("元拳法家ロウ"), QStringLiteral("むかしは師範代。いまは用心棒")},
-        {15, 15, QStringLiteral("師匠カスミ"), QStringLiteral("気功使いの女")},
-        {16, 16, QStringLiteral("ガルム大佐"),
-         QStringLiteral(u"この鋼鉄の腕は百人力だァァァ\u2015\u2015\u2015\u2015\u2015\u2015\u2015ッ!!")},
-        {17, 17, QStringLiteral("泥人形使い"), QStringLiteral("ケロ").repeated(30)},
-        {18, 18, QStringLiteral("雷堂剛右衛門"), QStringLiteral("レクサ一族の祖先")},
-        {19, 20, QStringLiteral("嵐のゼファー"), QStringLiteral("嵐の戦士")},
-        {21, 22, QStringLiteral("雷堂剛一"),
-         QStringLiteral(u"雷鳴双龍拳（サンダーツインドラゴン）ーっ!!左右からの同時攻撃\u3000"
-                        u"奥義！天空落雷撃（スカイサンダーボルト）!!")},
-        {23, 25, QStringLiteral("雷堂剛次"), QStringLiteral("勝負は最後の一秒まで終わっちゃいないぜ！")},
-        {26, 28, QStringLiteral("Volg"), QStringLiteral("非苦").repeated(55)},
-        {29, 30, QStringLiteral("雷堂剛助"), QStringLiteral("エヤ").repeated(77) + QStringLiteral("！！")},
-        {kTopGrade, std::numeric_limits<std::int16_t>::max(), QStringLiteral("覇王ゼノン"),
-         QStringLiteral("まさに、あなたは伝説の覇者です。作者もこんな点数は出したことがありません。")},
-    }};
-    return table;
-}
-
-std::int16_t RankIndex(double shownScore, int gameMode, int timeLimitSeconds)
-{
-    const double s = std::floor(shownScore);
-    double v = 0;
-    switch (gameMode) {
-    case 1: v = s / timeLimitSeconds; break;
-    case 2:
-    case 3: v = (s / timeLimitSeconds) * 1.2; break;
-    case 4: v = (s / timeLimitSeconds) * 10; break;
-    default: return 0;
-    }
-    v = std::floor(v);
-    constexpr double lowest = std::numeric_limits<std::int16_t>::min();
-    constexpr double highest = std::numeric_limits<std::int16_t>::max();
-    // No sensible score gets near these ends; an absurd one still lands in
-    // the top grade, which covers both sides of the range.
-    if (std::isnan(v) || v > highest)
-        return std::numeric_limits<std::int16_t>::max();
-    if (v < lowest)
-        return std::numeric_limits<std::int16_t>::min();
-    return std::int16_t(v);
-}
-
-const RankRow &RankRowFor(int rankIndex)
-{
-    const auto &table = RankTable();
-    for (const RankRow &row : table) {
-        if (rankIndex >= row.low && rankIndex <= row.high)
-            return row;
-    }
-    return table.back();
-}
-
-Form2::Form2(Module1 &state, const Screen &mainWindow, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+Form2::Form2(Module1 &state, const GameResult &result, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), result_(result), dialogs_(dialogs)
 {
     SetUpSizableDialog(this, QStringLiteral("結果発表"));
     SetContainerColor(this, kRust);
@@ -137,59 +65,24 @@ void Form2::buildControls()
     // on rust like the rest.
     Frame1 = ScoreBoardFrame(this, TwipsRect(120, 120, 6012, 1332), kRust);
 
-    for (const Figure &v : kValues) {
-        auto *label = new QLabel(QString::fromUtf8(v.caption), Frame1);
-        label->setGeometry(TwipsRect(v.labelLeft, v.labelTop, v.labelWidth, 252));
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        SetColors(label, kWhite, kNoColor);
-        Label2[v.index] = label;
-        Text2[v.index] = ValueBox(Frame1, TwipsRect(v.boxLeft, v.boxTop, 732, 264));
+    BuildDesign(*this, Frame1, kScoreBoard);
+    // The figures are the game's; what a player might type here counts for
+    // nothing, so the boxes do not pretend otherwise.
+    for (QLineEdit *box : {Text2[3], Text2[4], Text2[5], Text2[6], Text2[7], Text3}) {
+        box->setFrame(false);
+        box->setMaxLength(std::numeric_limits<int>::max());
+        box->setReadOnly(true);
     }
-    Label3 = new QLabel(QStringLiteral("得点"), Frame1);
-    Label3->setGeometry(TwipsRect(2400, 240, 732, 372));
-    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label3->setFont(JapaneseFont(16.2));
-    SetColors(Label3, kWhite, kNoColor);
-    Text3 = ValueBox(Frame1, TwipsRect(2160, 720, 1452, 492));
-    Text3->setFont(JapaneseFont(16.2));
-    Text3->setText(QStringLiteral("0"));
 
-    Label4 = new QLabel(QStringLiteral("あなたのレベル"), this);
-    Label4->setGeometry(TwipsRect(240, 1680, 1932, 372));
-    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    BuildDesign(*this, this, kResult);
     Label4->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Label4->setFont(JapaneseFont(12));
-    SetColors(Label4, kYellow, kBlack);
-
-    Text1 = new QLineEdit(this);
-    Text1->setGeometry(TwipsRect(2160, 1680, 3852, 372));
-    Text1->setFont(JapaneseFont(12));
     Text1->setReadOnly(true);
-    SetColors(Text1, kGreen, kBlack);
-
-    Label7 = new QLabel(this);
-    Label7->setGeometry(TwipsRect(240, 2040, 5772, 1092));
-    Label7->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label7->setWordWrap(true);
     Label7->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Label7->setFont(JapaneseFont(12));
-    SetColors(Label7, kWhite, kBlack);
-
-    Label1 = new QLabel(QStringLiteral("入力履歴"), this);
-    Label1->setGeometry(TwipsRect(1560, 3120, 2772, 372));
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(JapaneseFont(16.2));
-    SetColors(Label1, kCyan, kNoColor);
-
-    Text6 = new QPlainTextEdit(this);
-    Text6->setGeometry(TwipsRect(120, 3480, 6012, 1212));
     Text6->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text6->setReadOnly(true);
     // The window's rust would otherwise show through the scroll bar's track.
     Text6->setPalette(QPalette());
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setGeometry(TwipsRect(2160, 4800, 1692, 372));
     // No default button, and the focus away from OK: an Enter or a Space
     // still typed as the game ends (Enter judges a training line) must not
     // close the result, nor the next one register an empty name on the
@@ -201,18 +94,19 @@ void Form2::buildControls()
 
 void Form2::load()
 {
-    QString record = m_.currentTarget;
+    QString record = result_.echoRecord;
     record.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text6->setPlainText(record);
+    const QString *figures[] = {&result_.judgedText, &result_.correctText, &result_.accuracyText,
+                                &result_.speedText, &result_.peakText};
     for (int i = 3; i <= 7; ++i) {
-        Text2[i]->setText(mainWindow_.text(typetoki::Text2(i)));
+        Text2[i]->setText(*figures[i - 3]);
         Text2[i]->setCursorPosition(0);
     }
-    Text3->setText(mainWindow_.text(Box::Text3));
+    Text3->setText(result_.scoreText);
     Text3->setCursorPosition(0);
 
-    rankIndex_ = RankIndex(ReadNumber(Text3->text()), m_.gameMode, m_.timeLimitSeconds);
-    const RankRow &row = RankRowFor(rankIndex_);
+    const RankRow &row = RankRowFor(result_.rankIndex);
     Text1->setText(row.title);
     Text1->setCursorPosition(0);
     Label7->setText(row.comment);
@@ -231,7 +125,7 @@ void Form2::done(int result)
 
 void Form2::openScoreBoard()
 {
-    Form3 board(m_, mainWindow_, this);
+    Form3 board(m_, &result_, dialogs_, this);
     board.exec();
 }
 

@@ -3,8 +3,9 @@
 // rank title and comment, and the echo record. Closing it, by OK or by the
 // close box, leads to the high-score board.
 
+#include "engine/gameresult.h"
 #include "engine/gamestate.h"
-#include "engine/interfaces.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <QString>
@@ -19,36 +20,15 @@ class QPushButton;
 
 namespace typetoki {
 
-// One grade: every rankIndex from low to high, ends included.
-struct RankRow {
-    int low, high;
-    QString title;
-    QString comment;
-};
-
-// The 18 grades from the weakest to the strongest. The last one is the
-// catch-all top grade; its range only names where the others stop.
-const std::array<RankRow, 18> &RankTable();
-
-// The displayed score per second of the game, whole points only, weighted
-// by mode (1.2 for the modes against the rival, 10 for training), cut to a
-// whole number. A mode outside 1 to 4 grades 0. The sum is done in doubles
-// as it always was, so 775 points in 30 seconds against the rival grade 30,
-// not 31. A grade beyond 16 bits is held at the nearest end of the range,
-// where the top grade covers it.
-std::int16_t RankIndex(double shownScore, int gameMode, int timeLimitSeconds);
-
-// The row that covers a rankIndex.
-const RankRow &RankRowFor(int rankIndex);
-
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    // Reads the finished game's figures from the main window's boxes and the
-    // echo record from the game state, and grades the game.
-    Form2(Module1 &state, const Screen &mainWindow, QWidget *parent = nullptr);
+    // Shows the finished game's figures, grade and echo record; the game
+    // state is the board's, which this screen opens.
+    Form2(Module1 &state, const GameResult &result, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
 
-    std::int16_t rankIndex() const { return rankIndex_; }
+    int rankIndex() const { return result_.rankIndex; }
 
     // Controls, named as the window's design names them.
     QGroupBox *Frame1 = nullptr;
@@ -77,8 +57,8 @@ private:
     void load();
 
     Module1 &m_;
-    const Screen &mainWindow_;
-    std::int16_t rankIndex_ = 0;
+    const GameResult result_;
+    Dialogs &dialogs_;
     bool closing_ = false;
 };
 

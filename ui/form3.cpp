@@ -3,13 +3,11 @@
 #include "persistence/datafolder.h"
 #include "ui/layout.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <limits>
@@ -18,7 +16,6 @@ namespace typetoki {
 
 namespace {
 
-constexpr int kAmber = 0xFF8000;
 constexpr int kEntryGreen = 0x004000;
 constexpr Rgb kOrnamentGrey = MakeRgb(224, 224, 224);
 
@@ -29,31 +26,27 @@ struct ColumnPlace {
     int left, width;
     Qt::Alignment align;
 };
-const Qt::Alignment kLeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
-const Qt::Alignment kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
 const ColumnPlace kColumns[] = {
-    {&Form3::Text1, kPlayerName, 480, 1812, kLeftAligned},
-    {&Form3::Text2, kPoints, 2280, 972, kRightAligned},
-    {&Form3::Text5, kCorrectChars, 3240, 972, kRightAligned},
-    {&Form3::Text3, kCharsPerSecond, 4200, 972, kRightAligned},
-    {&Form3::Text4, kAccuracy, 5160, 972, kRightAligned},
-    {&Form3::Text6, kPlayedAt, 6120, 1812, kLeftAligned},
+    {&Form3::Text1, kPlayerName, 480, 1812, kLeft},
+    {&Form3::Text2, kPoints, 2280, 972, kRight},
+    {&Form3::Text5, kCorrectChars, 3240, 972, kRight},
+    {&Form3::Text3, kCharsPerSecond, 4200, 972, kRight},
+    {&Form3::Text4, kAccuracy, 5160, 972, kRight},
+    {&Form3::Text6, kPlayedAt, 6120, 1812, kLeft},
 };
 
-// The header buttons, one per ranked column.
+// What each header button ranks by, and the colour it marks its column in.
 struct SortKey {
     QPushButton *Form3::*button;
-    const char *caption;
     int field;
     Form3::Column Form3::*boxes;
     int highlight;
-    int left;
 };
 const SortKey kSorts[] = {
-    {&Form3::Command1, "得点", kPoints, &Form3::Text2, kYellow, 2280},
-    {&Form3::Command4, "正解字数", kCorrectChars, &Form3::Text5, kCyan, 3240},
-    {&Form3::Command2, "秒速", kCharsPerSecond, &Form3::Text3, kGreen, 4200},
-    {&Form3::Command3, "正解率", kAccuracy, &Form3::Text4, kRed, 5160},
+    {&Form3::Command1, kPoints, &Form3::Text2, kYellow},
+    {&Form3::Command4, kCorrectChars, &Form3::Text5, kCyan},
+    {&Form3::Command2, kCharsPerSecond, &Form3::Text3, kGreen},
+    {&Form3::Command3, kAccuracy, &Form3::Text4, kRed},
 };
 
 const SortKey &SortOf(int field)
@@ -65,44 +58,49 @@ const SortKey &SortOf(int field)
     return kSorts[0];
 }
 
-struct ModeName {
-    const char *caption;
-    const char *text;
-    int color;
-};
-const ModeName kModeButtons[] = {
-    {"Rexa", "Rexa", kRed},
-    {"Volg", "ヴォルグ", kMagenta},
-    {"対戦", "Rexa vs ヴォルグ", kAmber},
-    {"修行", "修行モード", kYellow},
-};
-// The mode as the board names it on opening, which is not quite how its
-// buttons name it.
-const ModeName kOpeningModes[] = {
-    {nullptr, "雷堂剛介", kRed},
-    {nullptr, "ヴォルグ", kMagenta},
-    {nullptr, "雷堂剛介vs ヴォルグ", kAmber},
-    {nullptr, "修行モード", kYellow},
+// The title and the filters: mode, time limit and sort column, each a black
+// box with its buttons to the right (made from the mode table and the time
+// limits).
+const Designed<Form3> kTitleAndFilters[] = {
+    {ControlOf<&Form3::Label1>,
+     {240, 120, 6372, 252, "ハイスコアァァァァ\u3000\u3000\uFF5Eこの点数こそ正義だぁぁぁぁ", kNoColor, kNoColor,
+      kLeft, 12, true}},
+    {ControlOf<&Form3::Text9>, {480, 600, 1212, 264, "雷堂剛助", kRed, kBlack, Qt::AlignCenter}},
+    {ControlOf<&Form3::Text8>, {480, 960, 1212, 264, "60秒", kGreen, kBlack, Qt::AlignCenter}},
+    {ControlOf<&Form3::Text7>, {480, 1320, 1212, 264, "得点", kYellow, kBlack, Qt::AlignCenter}},
 };
 
-const int kTimeButtons[] = {10, 30, 60, 120, 180, 3600};
+const Designed<Form3> kOptionFrame[] = {
+    {ControlOf<&Form3::Frame1>, {5880, 480, 2172, 852, "種別表示を"}},
+};
+// Within Frame1.
+const Designed<Form3> kOptions[] = {
+    {ControlOf<&Form3::Option1>, {120, 240, 1932, 252, "黒抜きするぅぅぅ"}},
+    {ControlOf<&Form3::Option2>, {120, 480, 1932, 252, "黒抜きしないｨｨｨ"}},
+};
 
-QLineEdit *MakeBox(QWidget *parent, QRect place, Qt::Alignment align)
+// The column headers: two labels and the four sort buttons.
+const Designed<Form3> kHeaders[] = {
+    {ControlOf<&Form3::Label2>, {600, 1800, 1332, 252, "名前", kNoColor, kNoColor, Qt::AlignCenter}},
+    {ControlOf<&Form3::Label4>, {6600, 1800, 972, 252, "日付", kNoColor, kNoColor, Qt::AlignCenter}},
+    {ControlOf<&Form3::Command1>, {2280, 1680, 972, 372, "得点"}},
+    {ControlOf<&Form3::Command4>, {3240, 1680, 972, 372, "正解字数"}},
+    {ControlOf<&Form3::Command2>, {4200, 1680, 972, 372, "秒速"}},
+    {ControlOf<&Form3::Command3>, {5160, 1680, 972, 372, "正解率"}},
+};
+
+// Below the entry row.
+const Designed<Form3> kFoot[] = {
+    {ControlOf<&Form3::Label5>, {600, 5640, 1692, 252, "あなたの名前は？", kNoColor, kNoColor, kLeft}},
+    {ControlOf<&Form3::Command5>, {6720, 6240, 1092, 372, "OK"}},
+};
+
+// A box of the board: no frame, and room for any text a file holds.
+QLineEdit *BoardBox(QLineEdit *box)
 {
-    auto *box = new QLineEdit(parent);
-    box->setGeometry(place);
     box->setFrame(false);
-    box->setAlignment(align);
     box->setMaxLength(std::numeric_limits<int>::max());
     return box;
-}
-
-QLabel *Label(QWidget *parent, const QString &text, QRect place, Qt::Alignment align)
-{
-    auto *label = new QLabel(text, parent);
-    label->setGeometry(place);
-    label->setAlignment(align);
-    return label;
 }
 
 void SetText(QLineEdit *box, const QString &text)
@@ -128,20 +126,13 @@ QString PlayedAtText(const QDateTime &when)
            + locale.toString(when.time(), timeFormat);
 }
 
-QString TimeButtonText(int seconds)
-{
-    if (seconds == 3600)
-        return QStringLiteral("1時間");
-    return QString::number(seconds) + u'秒';
-}
-
-Form3::Form3(Module1 &state, const Screen &mainWindow, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow)
+Form3::Form3(Module1 &state, const GameResult *finished, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), dialogs_(dialogs)
 {
     SetUpSizableDialog(this, QStringLiteral("ハイスコア"));
     resize(Px(8148), Px(6672));
     buildControls();
-    load();
+    load(finished);
 }
 
 void Form3::buildControls()
@@ -149,75 +140,51 @@ void Form3::buildControls()
     Label6[2] = RivalChant(this, kOrnamentGrey, TwipsRect(3840, 0, 4332, 8172));
     Label6[0] = HeroChant(this, kOrnamentGrey, TwipsRect(0, 0, 3972, 8052));
 
-    Label1 = Label(this, QStringLiteral(u"ハイスコアァァァァ\u3000\u3000\uFF5Eこの点数こそ正義だぁぁぁぁ"),
-                   TwipsRect(240, 120, 6372, 252), kLeftAligned);
-    QFont title = JapaneseFont(12);
-    title.setBold(true);
-    Label1->setFont(title);
-
-    // The filters: mode, time limit and sort column, each a black box with
-    // its buttons to the right.
-    const auto filterBox = [this](int top, const QString &text, int color) {
-        QLineEdit *box = MakeBox(this, TwipsRect(480, top, 1212, 264), Qt::AlignCenter);
-        box->setText(text);
-        SetColors(box, color, kBlack);
-        return box;
-    };
-    Text9 = filterBox(600, QStringLiteral("雷堂剛助"), kRed);
-    Text8 = filterBox(960, QStringLiteral("60秒"), kGreen);
-    Text7 = filterBox(1320, QStringLiteral("得点"), kYellow);
+    BuildDesign(*this, this, kTitleAndFilters);
+    for (QLineEdit *box : {Text9, Text8, Text7})
+        BoardBox(box);
 
     for (int i = 0; i < int(Command7.size()); ++i) {
-        Command7[i] = new QPushButton(QString::fromUtf8(kModeButtons[i].caption), this);
-        Command7[i]->setGeometry(TwipsRect(1920 + 840 * i, 480, 852, 372));
+        Command7[i] = new QPushButton(Text(kModes[i].boardButton), this);
+        ApplyDesign(Command7[i], {1920 + 840 * i, 480, 852, 372, nullptr});
         connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
     }
     for (int i = 0; i < int(Command6.size()); ++i) {
-        Command6[i] = new QPushButton(TimeButtonText(kTimeButtons[i]), this);
-        Command6[i]->setGeometry(TwipsRect(1800 + 600 * i, 960, 612, 372));
+        Command6[i] = new QPushButton(TimeLimitText(kTimeLimits[i]), this);
+        ApplyDesign(Command6[i], {1800 + 600 * i, 960, 612, 372, nullptr});
         connect(Command6[i], &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
     }
 
-    Frame1 = new QGroupBox(QStringLiteral("種別表示を"), this);
-    Frame1->setGeometry(TwipsRect(5880, 480, 2172, 852));
-    Option1 = new QRadioButton(QStringLiteral("黒抜きするぅぅぅ"), Frame1);
-    Option1->setGeometry(TwipsRect(120, 240, 1932, 252));
+    BuildDesign(*this, this, kOptionFrame);
+    BuildDesign(*this, Frame1, kOptions);
     Option1->setChecked(true);
-    Option2 = new QRadioButton(QStringLiteral("黒抜きしないｨｨｨ"), Frame1);
-    Option2->setGeometry(TwipsRect(120, 480, 1932, 252));
     connect(Option2, &QRadioButton::clicked, this, &Form3::Option2_Click);
 
-    // The column headers: two labels and the four sort buttons.
-    Label2 = Label(this, QStringLiteral("名前"), TwipsRect(600, 1800, 1332, 252), Qt::AlignCenter);
-    Label4 = Label(this, QStringLiteral("日付"), TwipsRect(6600, 1800, 972, 252), Qt::AlignCenter);
+    BuildDesign(*this, this, kHeaders);
     for (const SortKey &s : kSorts) {
-        auto *button = new QPushButton(QString::fromUtf8(s.caption), this);
-        button->setGeometry(TwipsRect(s.left, 1680, 972, 372));
         const int field = s.field;
-        connect(button, &QPushButton::clicked, this, [this, field] { SortButton_Click(field); });
-        this->*(s.button) = button;
+        connect(this->*(s.button), &QPushButton::clicked, this,
+                [this, field] { SortButton_Click(field); });
     }
 
     // The ten places and the entry row.
     for (int k = 0; k < kPlaces; ++k) {
-        Label3[k] = Label(this, QString::number(k + 1), TwipsRect(120, 2040 + 360 * k, 252, 252),
-                          kRightAligned);
+        Label3[k] = new QLabel(QString::number(k + 1), this);
+        ApplyDesign(Label3[k], {120, 2040 + 360 * k, 252, 252, nullptr, kNoColor, kNoColor, kRight});
     }
     for (const ColumnPlace &c : kColumns) {
         Column &column = this->*(c.boxes);
-        for (int k = 0; k < kPlaces; ++k)
-            column[k] = MakeBox(this, TwipsRect(c.left, 2040 + 360 * k, c.width, 264), c.align);
-        column[kEntryRow] = MakeBox(this, TwipsRect(c.left, 5880, c.width, 264), c.align);
+        for (int k = 0; k <= kEntryRow; ++k) {
+            const int top = k == kEntryRow ? 5880 : 2040 + 360 * k;
+            column[k] = BoardBox(new QLineEdit(this));
+            ApplyDesign(column[k], {c.left, top, c.width, 264, "", kNoColor, kNoColor, c.align});
+        }
         SetColors(column[kEntryRow], kYellow, kEntryGreen);
     }
     Text1[kEntryRow]->setFrame(true);
     fitDateColumn();
 
-    Label5 = Label(this, QStringLiteral("あなたの名前は？"), TwipsRect(600, 5640, 1692, 252),
-                   kLeftAligned);
-
-    Command5 = new QPushButton(QStringLiteral("OK"), this);
-    Command5->setGeometry(TwipsRect(6720, 6240, 1092, 372));
+    BuildDesign(*this, this, kFoot);
     connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
 
     // Enter in any box presses OK and nothing else: a focused filter button
@@ -251,21 +218,21 @@ void Form3::fitDateColumn()
     resize(width() + extra, height());
 }
 
-void Form3::load()
+void Form3::load(const GameResult *finished)
 {
-    if (m_.scoreBoardFlag == 1) {
-        SetText(Text2[kEntryRow], mainWindow_.text(Box::Text3));
-        SetText(Text3[kEntryRow], mainWindow_.text(Box::Text2_6));
-        SetText(Text5[kEntryRow], mainWindow_.text(Box::Text2_4));
-        SetText(Text4[kEntryRow], mainWindow_.text(Box::Text2_5));
+    if (m_.scoreBoardFlag == 1 && finished) {
+        SetText(Text2[kEntryRow], finished->scoreText);
+        SetText(Text3[kEntryRow], finished->speedText);
+        SetText(Text5[kEntryRow], finished->correctText);
+        SetText(Text4[kEntryRow], finished->accuracyText);
+        // The board dates a result by the moment it opens on it.
         SetText(Text6[kEntryRow], PlayedAtText(QDateTime::currentDateTime()));
     }
     // The game's own length, also an hour as 3600秒, unlike the buttons.
     Text8->setText(QString::number(m_.timeLimitSeconds) + u'秒');
-    if (m_.gameMode >= 1 && m_.gameMode <= 4) {
-        const ModeName &mode = kOpeningModes[m_.gameMode - 1];
-        Text9->setText(QString::fromUtf8(mode.text));
-        SetColors(Text9, mode.color, kBlack);
+    if (const ModeRow *row = RowOf(m_.gameMode)) {
+        Text9->setText(Text(row->boardTitle));
+        SetColors(Text9, int(row->color), kBlack);
     }
     filterTime_ = m_.timeLimitSeconds;
     filterMode_ = m_.gameMode;
@@ -284,9 +251,9 @@ void Form3::ClearBoard()
     }
 }
 
-void Form3::ShowTopTen(int field, int mode, int timeLimit)
+void Form3::ShowTopTen(int field, GameMode mode, int timeLimit)
 {
-    const std::vector<int> rows = scores_.SelectTopTen(field, mode, timeLimit);
+    const std::vector<int> rows = scores_.SelectTopTen(field, int(mode), timeLimit);
     for (int k = 0; k < int(rows.size()) && k < kPlaces; ++k) {
         const ScoreRecord &record = scores_.row(rows[k]);
         for (const ColumnPlace &c : kColumns)
@@ -303,7 +270,7 @@ void Form3::SortButton_Click(int field)
         for (int k = 0; k < kPlaces; ++k)
             SetColors(column[k], highlight ? s.highlight : kBlack, highlight ? kBlack : kWhite);
     }
-    Text7->setText(QString::fromUtf8(chosen.caption));
+    Text7->setText((this->*(chosen.button))->text());
     SetColors(Text7, chosen.highlight, kNoColor);
     sortColumn_ = std::int16_t(chosen.field);
     ClearBoard();
@@ -314,11 +281,11 @@ void Form3::SortButton_Click(int field)
 void Form3::Command6_Click(int index)
 {
     if (m_.scoreBoardFlag != 0) {
-        beep();
+        dialogs_.beep();
         return;
     }
-    filterTime_ = std::int16_t(kTimeButtons[index]);
-    Text8->setText(TimeButtonText(filterTime_));
+    filterTime_ = std::int16_t(kTimeLimits[index]);
+    Text8->setText(TimeLimitText(filterTime_));
     ClearBoard();
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, filterMode_, filterTime_);
@@ -327,13 +294,13 @@ void Form3::Command6_Click(int index)
 void Form3::Command7_Click(int index)
 {
     if (m_.scoreBoardFlag != 0) {
-        beep();
+        dialogs_.beep();
         return;
     }
-    filterMode_ = std::int16_t(index + 1);
-    const ModeName &mode = kModeButtons[index];
-    Text9->setText(QString::fromUtf8(mode.text));
-    SetColors(Text9, mode.color, kNoColor);
+    const ModeRow &row = kModes[index];
+    filterMode_ = row.mode;
+    Text9->setText(Text(row.boardFilterTitle));
+    SetColors(Text9, int(row.color), kNoColor);
     ClearBoard();
     if (scores_.scoreCount() > 0)
         ShowTopTen(kPoints, filterMode_, filterTime_);
@@ -364,7 +331,7 @@ void Form3::AddPendingResult()
     record.fields[kCharsPerSecond] = Text3[kEntryRow]->text();
     record.fields[kAccuracy] = Text4[kEntryRow]->text();
     record.fields[kPlayedAt] = Text6[kEntryRow]->text();
-    record.fields[kModeNumber] = QString::number(m_.gameMode);
+    record.fields[kModeNumber] = QString::number(int(m_.gameMode));
     record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
 
     for (const ColumnPlace &c : kColumns)
@@ -380,9 +347,11 @@ void Form3::AddPendingResult()
     QString reason;
     const auto list = [this] { ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds); };
     if (!scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason)) {
-        showMessage(QStringLiteral("ハイスコアを保存できませんでした。\n")
-                    + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
-                    + (folderReady ? reason : folderProblem));
+        dialogs_.message(this, kApplicationTitle,
+                         QStringLiteral("ハイスコアを保存できませんでした。\n")
+                             + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
+                             + (folderReady ? reason : folderProblem),
+                         Dialogs::Look::Warning);
     }
 }
 
@@ -391,17 +360,6 @@ void Form3::done(int result)
     if (m_.scoreBoardFlag == 1)
         AddPendingResult();
     QDialog::done(result);
-}
-
-void Form3::beep()
-{
-    QApplication::beep();
-}
-
-void Form3::showMessage(const QString &text)
-{
-    QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, this);
-    box.exec();
 }
 
 }  // namespace typetoki

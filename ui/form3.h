@@ -5,9 +5,11 @@
 // player names it and registers it; opened from the main window it only
 // browses.
 
+#include "engine/gamemode.h"
+#include "engine/gameresult.h"
 #include "engine/gamestate.h"
-#include "engine/interfaces.h"
 #include "persistence/scorefile.h"
+#include "ui/dialogs.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -27,9 +29,6 @@ namespace typetoki {
 // short date, two blanks, the time with its seconds.
 QString PlayedAtText(const QDateTime &when);
 
-// The time-limit filter's text: the seconds and "秒", one hour as "1時間".
-QString TimeButtonText(int seconds);
-
 class Form3 : public QDialog {
     Q_OBJECT
 public:
@@ -39,10 +38,11 @@ public:
 
     // Reads the high-score file and lists the group of the current settings
     // by score; with a result waiting (scoreBoardFlag 1) fills the entry row
-    // from the main window's boxes.
-    Form3(Module1 &state, const Screen &mainWindow, QWidget *parent = nullptr);
+    // from the finished game's figures.
+    Form3(Module1 &state, const GameResult *finished, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
 
-    std::int16_t filterMode() const { return filterMode_; }
+    GameMode filterMode() const { return filterMode_; }
     std::int16_t filterTime() const { return filterTime_; }
     std::int16_t sortColumn() const { return sortColumn_; }
     const ScoreTable &scores() const { return scores_; }
@@ -63,8 +63,8 @@ public:
     QPushButton *Command3 = nullptr;  // sort by accuracy
     QPushButton *Command4 = nullptr;  // sort by correct characters
     QPushButton *Command5 = nullptr;  // OK
-    std::array<QPushButton *, 6> Command6{};  // time limits
-    std::array<QPushButton *, 4> Command7{};  // modes
+    std::array<QPushButton *, std::size(kTimeLimits)> Command6{};  // time limits
+    std::array<QPushButton *, kModeCount> Command7{};             // modes, in table order
     QGroupBox *Frame1 = nullptr;
     QRadioButton *Option1 = nullptr;  // highlight the sort column
     QRadioButton *Option2 = nullptr;  // keep every column plain
@@ -85,24 +85,18 @@ public:
     // Every way of closing comes here; a waiting result is registered first.
     void done(int result) override;
 
-protected:
-    // The system's warning sound and a message box with an OK button; tests
-    // listen in instead.
-    virtual void beep();
-    virtual void showMessage(const QString &text);
-
 private:
     void buildControls();
     void fitDateColumn();
-    void load();
+    void load(const GameResult *finished);
     void ClearBoard();
-    void ShowTopTen(int field, int mode, int timeLimit);
+    void ShowTopTen(int field, GameMode mode, int timeLimit);
     void AddPendingResult();
 
     Module1 &m_;
-    const Screen &mainWindow_;
+    Dialogs &dialogs_;
     ScoreTable scores_;
-    std::int16_t filterMode_ = 0;
+    GameMode filterMode_ = GameMode(0);
     std::int16_t filterTime_ = 0;
     std::int16_t sortColumn_ = 2;
 };

@@ -1,16 +1,15 @@
 #include "ui/form4.h"
 
 #include "engine/game.h"
+#include "engine/gamemode.h"
 #include "engine/numbers.h"
 #include "engine/targetlines.h"
 #include "ui/artwork.h"
 #include "ui/layout.h"
 
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -35,68 +34,88 @@ const QString kBrowseErrorTitle = QStringLiteral("ひよわ！ひよわァァッ
 constexpr int kSliderMaximum = 50;
 constexpr int kSliderReset = 20;
 
-// The time-limit options of page 1, in the order OK examines them.
-struct TimeOption {
-    int left, top, width, height;
-    const char *caption;
-    std::int16_t seconds;
-};
-const TimeOption kTimeOptions[] = {
-    {120, 720, 1092, 252, "10秒", 10},      {120, 1080, 1092, 252, "30秒", 30},
-    {1560, 720, 1092, 252, "60秒", 60},     {1560, 1080, 1092, 252, "120秒", 120},
-    {3000, 720, 1200, 180, "180秒", 180},   {3000, 1080, 1092, 252, "1時間", 3600},
+const char *const kTabCaptions[] = {"制限時間", "文章", "音声", "速度", "設定の保存"};
+
+// Page 1: the options, one for each time limit in its order, which is also
+// the order OK examines them in.
+const ControlDesign kTimeOptions[std::size(kTimeLimits)] = {
+    {120, 720, 1092, 252, nullptr},   {120, 1080, 1092, 252, nullptr},
+    {1560, 720, 1092, 252, nullptr},  {1560, 1080, 1092, 252, nullptr},
+    {3000, 720, 1200, 180, nullptr},  {3000, 1080, 1092, 252, nullptr},
 };
 constexpr int kDesignTimeOption = 2;  // "60秒"
 
-// The rows of page 3; the tops of the label, the boxes and the buttons.
-struct SoundRow {
-    int labelLeft, labelTop, labelWidth;
-    const char *caption;
-    int top;
+const Qt::Alignment kTopRight = Qt::AlignRight | Qt::AlignTop;
+
+// Page 2: the training text.
+const Designed<Form4> kTextPage[] = {
+    {ControlOf<&Form4::Label9>,
+     {120, 480, 3612, 252, "「4.修行モード」で使う文章を設定します．", kNoColor, kNoColor, kTopLeft, 0, false,
+      true}},
+    {ControlOf<&Form4::Text1>, {120, 840, 3732, 372}},
+    {ControlOf<&Form4::Command3>, {3960, 840, 612, 372, "参照"}},
+    {ControlOf<&Form4::Command6, 0>, {1920, 1440, 852, 372, "初期状態"}},
 };
-const SoundRow kSoundRows[] = {
-    {480, 360, 612, "エヤ！", 240},
-    {480, 720, 612, "非苦！", 600},
-    {120, 1200, 972, "やられた声", 1080},
+
+// Page 3: the sounds, one row per cue.
+const Designed<Form4> kSoundPage[] = {
+    {ControlOf<&Form4::Label3, 0>,
+     {480, 360, 612, 252, "エヤ！", kNoColor, kNoColor, kTopRight, 0, false, true}},
+    {ControlOf<&Form4::Text2, 0>, {1200, 240, 2292, 372}},
+    {ControlOf<&Form4::Command5, 0>, {3480, 240, 492, 372, "再生"}},
+    {ControlOf<&Form4::Command7, 0>, {3960, 240, 612, 372, "参照"}},
+    {ControlOf<&Form4::Label3, 1>,
+     {480, 720, 612, 252, "非苦！", kNoColor, kNoColor, kTopRight, 0, false, true}},
+    {ControlOf<&Form4::Text2, 1>, {1200, 600, 2292, 372}},
+    {ControlOf<&Form4::Command5, 1>, {3480, 600, 492, 372, "再生"}},
+    {ControlOf<&Form4::Command7, 1>, {3960, 600, 612, 372, "参照"}},
+    {ControlOf<&Form4::Label3, 2>,
+     {120, 1200, 972, 252, "やられた声", kNoColor, kNoColor, kTopRight, 0, false, true}},
+    {ControlOf<&Form4::Text2, 2>, {1200, 1080, 2292, 372}},
+    {ControlOf<&Form4::Command5, 2>, {3480, 1080, 492, 372, "再生"}},
+    {ControlOf<&Form4::Command7, 2>, {3960, 1080, 612, 372, "参照"}},
+    {ControlOf<&Form4::Command6, 1>, {1920, 1560, 852, 372, "初期状態"}},
 };
 
-const char *const kTabCaptions[] = {"制限時間", "文章", "音声", "速度", "設定の保存"};
+// Page 4: the training pause.
+const Designed<Form4> kPausePage[] = {
+    {ControlOf<&Form4::Label6, 0>,
+     {120, 600, 1452, 252, "文字打ち速度(s)", kNoColor, kNoColor, kTopRight, 0, false, true}},
+    {ControlOf<&Form4::Text3, 0>, {1680, 480, 612, 372, "0.2"}},
+    {ControlOf<&Form4::Slider1, 0>, {2280, 600, 2292, 252}},
+    {ControlOf<&Form4::Label7>,
+     {360, 960, 4092, 852,
+      "「4.修行モード」の入力スピードです。ゲームモード4では、入力中カウントダウンが止まるので、"
+      "一番しっくりくる値を選んでください。CPUスピードによって違います。",
+      kNoColor, kNoColor, kTopLeft, 0, false, true}},
+    {ControlOf<&Form4::Command6, 2>, {2040, 1560, 852, 372, "初期状態"}},
+};
 
-template <class Widget>
-Widget *Place(Widget *widget, int left, int top, int width, int height)
-{
-    widget->setGeometry(TwipsRect(left, top, width, height));
-    return widget;
-}
+// Page 5: a notice only.
+const Designed<Form4> kSavePage[] = {
+    {ControlOf<&Form4::Label10>,
+     {1320, 600, 2052, 252, "ごめん、工事中！！", kNoColor, kNoColor, kTopLeft, 0, false, true}},
+    {ControlOf<&Form4::Label11>,
+     {480, 1080, 3972, 732,
+      "けど、設定はアプリケーションを終了しても自動的に保存され、次回起動時に自動的に再現されます．",
+      kNoColor, kNoColor, kTopLeft, 0, false, true}},
+};
 
-QLabel *MakeLabel(const char *text, QWidget *parent, Qt::Alignment align = Qt::AlignLeft)
-{
-    auto *label = new QLabel(QString::fromUtf8(text), parent);
-    label->setAlignment(align | Qt::AlignTop);
-    label->setWordWrap(true);
-    return label;
-}
-
-QPushButton *MakeButton(const char *caption, QWidget *parent)
-{
-    auto *button = new QPushButton(QString::fromUtf8(caption), parent);
-    // No button is the default one, so none may look like it.
-    button->setAutoDefault(false);
-    return button;
-}
+// Below the strip.
+const Designed<Form4> kBelow[] = {
+    {ControlOf<&Form4::Command1>, {360, 2880, 1332, 372, "エヤエヤエヤ"}},
+    {ControlOf<&Form4::Command2>, {2640, 2880, 1332, 372, "非苦非苦非苦"}},
+    {ControlOf<&Form4::Label1, 0>,
+     {240, 3360, 1932, 372, "OKなら「エヤエヤエヤ」", kNoColor, kNoColor, kTopLeft, 0, false, true}},
+    {ControlOf<&Form4::Label2>,
+     {2400, 3360, 2292, 372, "ｷｬﾝｾﾙなら「非苦非苦非苦」", kNoColor, kNoColor, kTopLeft, 0, false, true}},
+};
 
 // A path longer than its box shows its start, as the player reads it.
 void ShowPath(QLineEdit *box, const QString &path)
 {
     box->setText(path);
     box->setCursorPosition(0);
-}
-
-QLineEdit *MakeBox(QWidget *parent)
-{
-    auto *box = new QLineEdit(parent);
-    box->setMaxLength(std::numeric_limits<int>::max());
-    return box;
 }
 
 // Single precision as the game state keeps it. A number too large for it
@@ -112,46 +131,8 @@ float PauseFromText(const QString &text)
 
 }  // namespace
 
-QStringList NameFilters(const QString &filter)
-{
-    const QStringList parts = filter.split(u'|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns;
-        for (const QString &pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
-            const QString trimmed = pattern.trimmed();
-            patterns << (trimmed == u"*.*" ? QStringLiteral("*") : trimmed);
-        }
-        filters << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
-    }
-    return filters;
-}
-
-FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName)
-{
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // The captions name their patterns already; Qt would show them twice.
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(NameFilters(filter));
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty() || files.first().isEmpty())
-        return {};
-    return {FileDialogAnswer::Chosen, files.first()};
-}
-
-Form4::Form4(Module1 &state, Screen &mainWindow, Sound &sound, QWidget *parent)
-    : QDialog(parent), m_(state), mainWindow_(mainWindow), sound_(sound),
-      openFile_(ShowOpenFileDialog),
-      message_([](QWidget *owner, const QString &title, const QString &text) {
-          QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
-          box.exec();
-      })
+Form4::Form4(Module1 &state, Screen &mainWindow, Sound &sound, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), m_(state), mainWindow_(mainWindow), sound_(sound), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("ゲームの設定ｨｨｨｨ"));
     setWindowIcon(QIcon(ToolbarPicture(QStringLiteral("settei"))));
@@ -183,19 +164,19 @@ void Form4::buildControls()
 {
     // The strip's own pages stay empty: the five frames lie over them, so
     // that switching shows and hides the frames themselves.
-    TabStrip1 = Place(new QTabWidget(this), 120, 240, 4932, 2532);
+    TabStrip1 = new QTabWidget(this);
+    ApplyDesign(TabStrip1, {120, 240, 4932, 2532});
     for (const char *caption : kTabCaptions)
         TabStrip1->addTab(new QWidget, QString::fromUtf8(caption));
     for (int n = 1; n <= 5; ++n) {
-        Frame1[n] = Place(new QWidget(this), 240, 600, 4692, 2052);
+        Frame1[n] = new QWidget(this);
+        ApplyDesign(Frame1[n], {240, 600, 4692, 2052});
         Frame1[n]->setVisible(n == 1);
     }
 
-    // Page 1: time limit.
-    for (int i = 0; i < 6; ++i) {
-        const TimeOption &o = kTimeOptions[i];
-        Option1[i] = Place(new QRadioButton(QString::fromUtf8(o.caption), Frame1[1]), o.left,
-                           o.top, o.width, o.height);
+    for (int i = 0; i < int(Option1.size()); ++i) {
+        Option1[i] = new QRadioButton(TimeLimitText(kTimeLimits[i]), Frame1[1]);
+        ApplyDesign(Option1[i], kTimeOptions[i]);
         // "180秒" is designed lower than its circle; cut off, the circle looks
         // broken. It grows about its middle, so the caption stays put.
         QRect place = Option1[i]->geometry();
@@ -210,52 +191,21 @@ void Form4::buildControls()
     }
     Option1[kDesignTimeOption]->setChecked(true);
 
-    // Page 2: training text.
-    Label9 = Place(MakeLabel("「4.修行モード」で使う文章を設定します．", Frame1[2]), 120, 480,
-                   3612, 252);
-    Text1 = Place(MakeBox(Frame1[2]), 120, 840, 3732, 372);
-    Command3 = Place(MakeButton("参照", Frame1[2]), 3960, 840, 612, 372);
-    Command6[0] = Place(MakeButton("初期状態", Frame1[2]), 1920, 1440, 852, 372);
-
-    // Page 3: sounds, one row per cue.
-    for (int i = 0; i < 3; ++i) {
-        const SoundRow &r = kSoundRows[i];
-        Label3[i] = Place(MakeLabel(r.caption, Frame1[3], Qt::AlignRight), r.labelLeft,
-                          r.labelTop, r.labelWidth, 252);
-        Text2[i] = Place(MakeBox(Frame1[3]), 1200, r.top, 2292, 372);
-        Command5[i] = Place(MakeButton("再生", Frame1[3]), 3480, r.top, 492, 372);
-        Command7[i] = Place(MakeButton("参照", Frame1[3]), 3960, r.top, 612, 372);
-    }
-    Command6[1] = Place(MakeButton("初期状態", Frame1[3]), 1920, 1560, 852, 372);
-
-    // Page 4: training pause.
-    Label6[0] = Place(MakeLabel("文字打ち速度(s)", Frame1[4], Qt::AlignRight), 120, 600, 1452,
-                      252);
-    Text3[0] = Place(MakeBox(Frame1[4]), 1680, 480, 612, 372);
-    Text3[0]->setText(QStringLiteral("0.2"));
-    Slider1[0] = Place(new QSlider(Qt::Horizontal, Frame1[4]), 2280, 600, 2292, 252);
+    BuildDesign(*this, Frame1[2], kTextPage);
+    BuildDesign(*this, Frame1[3], kSoundPage);
+    BuildDesign(*this, Frame1[4], kPausePage);
+    Slider1[0]->setOrientation(Qt::Horizontal);
     Slider1[0]->setRange(0, kSliderMaximum);
     Slider1[0]->setSingleStep(1);
     Slider1[0]->setPageStep(5);
-    Label7 = Place(MakeLabel("「4.修行モード」の入力スピードです。ゲームモード4では、入力中カウント"
-                             "ダウンが止まるので、一番しっくりくる値を選んでください。CPUスピードに"
-                             "よって違います。",
-                             Frame1[4]),
-                   360, 960, 4092, 852);
-    Command6[2] = Place(MakeButton("初期状態", Frame1[4]), 2040, 1560, 852, 372);
+    BuildDesign(*this, Frame1[5], kSavePage);
+    BuildDesign(*this, this, kBelow);
 
-    // Page 5: a notice only.
-    Label10 = Place(MakeLabel("ごめん、工事中！！", Frame1[5]), 1320, 600, 2052, 252);
-    Label11 = Place(MakeLabel("けど、設定はアプリケーションを終了しても自動的に保存され、次回起動時に"
-                              "自動的に再現されます．",
-                              Frame1[5]),
-                    480, 1080, 3972, 732);
-
-    // Below the strip.
-    Command1 = Place(MakeButton("エヤエヤエヤ", this), 360, 2880, 1332, 372);
-    Command2 = Place(MakeButton("非苦非苦非苦", this), 2640, 2880, 1332, 372);
-    Label1[0] = Place(MakeLabel("OKなら「エヤエヤエヤ」", this), 240, 3360, 1932, 372);
-    Label2 = Place(MakeLabel("ｷｬﾝｾﾙなら「非苦非苦非苦」", this), 2400, 3360, 2292, 372);
+    for (QLineEdit *box : {Text1, Text2[0], Text2[1], Text2[2], Text3[0]})
+        box->setMaxLength(std::numeric_limits<int>::max());
+    // No button is the default one, so none may look like it.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
 }
 
 void Form4::Form_Load()
@@ -282,7 +232,7 @@ void Form4::Form_Load()
     // A limit none of the options offers (90 from the settings file) leaves
     // "60秒", so OK turns it into 60.
     for (int i = 0; i < 6; ++i) {
-        if (kTimeOptions[i].seconds == m_.timeLimitSeconds)
+        if (kTimeLimits[i] == m_.timeLimitSeconds)
             Option1[i]->setChecked(true);
     }
 }
@@ -336,7 +286,7 @@ void Form4::Command6_Click(int index)
 
 void Form4::Command3_Click()
 {
-    const FileDialogAnswer answer = openFile_(this, kTextFilter, rememberedName_);
+    const FileDialogAnswer answer = dialogs_.openFile(this, kTextFilter, rememberedName_);
     if (answer.outcome == FileDialogAnswer::Chosen && !answer.fileName.isEmpty()) {
         ShowPath(Text1, answer.fileName);
         rememberedName_ = answer.fileName;
@@ -347,7 +297,7 @@ void Form4::Command3_Click()
     } else if (answer.outcome != FileDialogAnswer::Failed) {
         return;  // cancelled
     }
-    message_(this, kBrowseErrorTitle, kTrainingTextError);
+    dialogs_.message(this, kBrowseErrorTitle, kTrainingTextError);
     rememberedName_.clear();
     Text1->clear();
 }
@@ -356,7 +306,7 @@ void Form4::Command7_Click(int index)
 {
     // A sound is not tried here; the play button is there for that. A failed
     // dialog leaves the row as it was.
-    const FileDialogAnswer answer = openFile_(this, kSoundFilter, rememberedName_);
+    const FileDialogAnswer answer = dialogs_.openFile(this, kSoundFilter, rememberedName_);
     if (answer.outcome != FileDialogAnswer::Chosen || answer.fileName.isEmpty())
         return;
     ShowPath(Text2[index], answer.fileName);
@@ -387,7 +337,7 @@ void Form4::Command5_Click(int index)
     const QString path = Text2[index]->text();
     const SoundProblem problem = sound_.preview(path);
     if (problem != SoundProblem::None)
-        message_(this, kApplicationTitle, SoundProblemText(problem, path));
+        dialogs_.message(this, kApplicationTitle, SoundProblemText(problem, path));
 }
 
 void Form4::Command1_Click()
@@ -402,7 +352,7 @@ void Form4::Command1_Click()
     m_.sliderValue = PauseFromText(Text3[0]->text());
     for (int i = 0; i < 6; ++i) {
         if (Option1[i]->isChecked()) {
-            m_.timeLimitSeconds = kTimeOptions[i].seconds;
+            m_.timeLimitSeconds = std::int16_t(kTimeLimits[i]);
             break;
         }
     }

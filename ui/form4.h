@@ -6,12 +6,12 @@
 
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -22,31 +22,6 @@ class QTabWidget;
 
 namespace typetoki {
 
-// What a file-open dialog answered.
-struct FileDialogAnswer {
-    enum Outcome { Chosen, Cancelled, Failed };
-    Outcome outcome = Cancelled;
-    QString fileName;
-};
-
-// Shows a file-open dialog. The filter is a list of caption|pattern pairs
-// separated by '|' ("Text(*.txt)|*.txt|All(*.*)|*.*"); fileName is the name
-// the dialog offers at first (empty: none).
-using OpenFileDialog =
-    std::function<FileDialogAnswer(QWidget *parent, const QString &filter, const QString &fileName)>;
-
-// A message box with an OK button only and no icon.
-using MessageDialog = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
-
-// The caption|pattern filter as Qt's name filters. "*.*" means every file, as
-// it does on Windows, also one without an extension; several patterns of one
-// entry may be separated by ';'.
-QStringList NameFilters(const QString &filter);
-
-// Qt's own file-open dialog. It lets the player name a file that does not
-// exist: the caller decides what a missing file means.
-FileDialogAnswer ShowOpenFileDialog(QWidget *parent, const QString &filter, const QString &fileName);
-
 // Why the play button cannot play the file at path, for its message box;
 // empty for SoundProblem::None.
 QString SoundProblemText(SoundProblem problem, const QString &path);
@@ -56,11 +31,8 @@ class Form4 : public QDialog {
 public:
     // Fills itself from the game state at once. A pause of exactly 0 becomes
     // 0.01 in the game state right here, whether or not OK follows.
-    Form4(Module1 &state, Screen &mainWindow, Sound &sound, QWidget *parent = nullptr);
-
-    // Tests put doubles in place of the file dialog and the message box.
-    void setFileDialog(OpenFileDialog dialog) { openFile_ = std::move(dialog); }
-    void setMessageBox(MessageDialog box) { message_ = std::move(box); }
+    Form4(Module1 &state, Screen &mainWindow, Sound &sound, Dialogs &dialogs = SystemDialogs(),
+          QWidget *parent = nullptr);
 
     int currentPage() const { return currentPage_; }
     // The name the file dialog offers when it opens next.
@@ -111,8 +83,7 @@ private:
     Module1 &m_;
     Screen &mainWindow_;
     Sound &sound_;
-    OpenFileDialog openFile_;
-    MessageDialog message_;
+    Dialogs &dialogs_;
     QString rememberedName_;
     int currentPage_ = 1;
 };

@@ -13,22 +13,23 @@ namespace {
 constexpr Rgb kDarkBlue = 0x000040;
 constexpr Rgb kOrnamentTeal = 0x004040;
 
-struct PlacedLabel {
-    QLabel *Form5::*single;
-    std::array<QLabel *, 2> Form5::*array;
-    int index;
-    LabelDesign design;
-};
-
-// Front to back: a later label lies behind the earlier ones. Nobody is
-// named as the originator of the idea; the game takes it from elsewhere.
-const PlacedLabel kLabels[] = {
-    {&Form5::Label5, nullptr, 0,
-     {3960, 2640, 2052, 252, kCopyrightLine, 0x800000, Qt::AlignHCenter | Qt::AlignTop, 0}},
-    {nullptr, &Form5::Label2, 1, {3240, 3840, 2532, 612, "typetoki", kPaleGreen, kTopLeft, 25.8}},
-    {nullptr, &Form5::Label1, 1, {3600, 3240, 1692, 492, "企画/製作", kPaleGreen, kTopLeft, 16.2}},
-    {nullptr, &Form5::Label2, 0, {720, 3840, 2052, 612, "", kPaleYellow, kTopLeft, 25.8}},
-    {nullptr, &Form5::Label1, 0, {1080, 3240, 972, 492, "原案", kPaleYellow, kTopLeft, 16.2}},
+// Nobody is named as the originator of the idea; the game takes it from
+// elsewhere.
+const Designed<Form5> kDesign[] = {
+    // The picture's design box is its own size on the screen it was drawn
+    // for; the landscape is painted finer and scaled into that box.
+    {ControlOf<&Form5::Image1>, {120, 240, 5916, 2724}},
+    {ControlOf<&Form5::Label1, 0>,
+     {1080, 3240, 972, 492, "原案", kPaleYellow, kNoColor, kTopLeft, 16.2, false, true}},
+    {ControlOf<&Form5::Label2, 0>,
+     {720, 3840, 2052, 612, "", kPaleYellow, kNoColor, kTopLeft, 25.8, false, true}},
+    {ControlOf<&Form5::Label1, 1>,
+     {3600, 3240, 1692, 492, "企画/製作", kPaleGreen, kNoColor, kTopLeft, 16.2, false, true}},
+    {ControlOf<&Form5::Label2, 1>,
+     {3240, 3840, 2532, 612, "typetoki", kPaleGreen, kNoColor, kTopLeft, 25.8, false, true}},
+    {ControlOf<&Form5::Label5>,
+     {3960, 2640, 2052, 252, kCopyrightLine, 0x800000, kNoColor, Qt::AlignHCenter | Qt::AlignTop,
+      0, false, true}},
 };
 
 }  // namespace
@@ -45,21 +46,10 @@ Form5::Form5(QWidget *parent) : QDialog(parent)
     Label6[1] = RivalChant(this, kOrnamentTeal, TwipsRect(2880, 0, 4092, 5412));
     Label6[0] = HeroChant(this, kOrnamentTeal, TwipsRect(-840, 0, 3972, 5412));
 
-    // The picture's design box is its own size on the screen it was drawn
-    // for; the landscape is painted finer and scaled into that box.
-    Image1 = new QLabel(this);
-    Image1->setGeometry(TwipsRect(120, 240, 5916, 2724));
+    BuildDesign(*this, this, kDesign);
     Image1->setPixmap(StaffPicture());
     Image1->setScaledContents(true);
     Image1->installEventFilter(this);
-
-    for (auto s = std::rbegin(kLabels); s != std::rend(kLabels); ++s) {
-        QLabel *label = DesignedLabel(this, s->design);
-        if (s->single)
-            this->*(s->single) = label;
-        else
-            (this->*(s->array))[s->index] = label;
-    }
 }
 
 bool Form5::eventFilter(QObject *watched, QEvent *event)

@@ -11,11 +11,12 @@ namespace {
 
 constexpr Rgb kOrnamentGrey = 0x404040;
 
-// Front to back: a later label lies behind the earlier ones.
-const PlacedLabel<Form6> kLabels[] = {
-    {&Form6::Label5,
-     {3480, 5400, 2052, 252, kCopyrightLine, kPaleYellow, Qt::AlignHCenter | Qt::AlignTop, 0}},
-    {&Form6::Label1, {360, 720, 8412, 4452, "Label1", kMagenta, kTopLeft, 12}},
+const Designed<Form6> kDesign[] = {
+    {ControlOf<&Form6::Label1>,
+     {360, 720, 8412, 4452, "Label1", kMagenta, kNoColor, kTopLeft, 12, false, true}},
+    {ControlOf<&Form6::Label5>,
+     {3480, 5400, 2052, 252, kCopyrightLine, kPaleYellow, kNoColor, Qt::AlignHCenter | Qt::AlignTop,
+      0, false, true}},
 };
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -50,9 +51,7 @@ Form6::Form6(QWidget *parent) : QDialog(parent)
     Label6[1] = RivalChant(this, kOrnamentGrey, TwipsRect(4560, 0, 4812, 6972));
     Label6[0] = HeroChant(this, kOrnamentGrey, TwipsRect(0, 0, 4692, 6972));
 
-    // Built from the back, so each label is raised above the one behind it.
-    for (auto s = std::rbegin(kLabels); s != std::rend(kLabels); ++s)
-        this->*(s->member) = DesignedLabel(this, s->design);
+    BuildDesign(*this, this, kDesign);
 
     Label1->setText(HowToPlayText());
 }

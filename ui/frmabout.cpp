@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 
@@ -16,45 +15,38 @@ namespace {
 
 constexpr Rgb kDarkGreen = 0x004000;
 
-const PlacedLabel<frmAbout> kLabels[] = {
-    {&frmAbout::lblTitle, {1200, 240, 3888, 480, "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", kPaleGreen, kTopLeft, 16.2}},
-    {&frmAbout::lblVersion, {3360, 720, 1716, 228, "ﾊﾞｰｼﾞｮﾝ", 0xFFC080, kTopLeft, 12}},
-    {&frmAbout::lblDescription,
-     {1920, 960, 4092, 336, "漫画史上に残る永遠の名勝負を再現しました。", kPaleYellow, kTopLeft, 0}},
-    {&frmAbout::Label2,
+constexpr int kGreen = int(kDarkGreen);
+
+const Designed<frmAbout> kDesign[] = {
+    {ControlOf<&frmAbout::Image1>, {120, 120, 972, 972}},
+    {ControlOf<&frmAbout::lblTitle>,
+     {1200, 240, 3888, 480, "ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ", kPaleGreen, kGreen, kTopLeft, 16.2, false, true}},
+    {ControlOf<&frmAbout::lblVersion>,
+     {3360, 720, 1716, 228, "ﾊﾞｰｼﾞｮﾝ", 0xFFC080, kGreen, kTopLeft, 12, false, true}},
+    {ControlOf<&frmAbout::lblDescription>,
+     {1920, 960, 4092, 336, "漫画史上に残る永遠の名勝負を再現しました。", kPaleYellow, kGreen, kTopLeft,
+      0, false, true}},
+    {ControlOf<&frmAbout::Label2>,
      {120, 1200, 1812, 576, "注意！このソフトは、きっと著作権に違反してないんじゃないかなあ。。。", kRed,
-      kTopLeft, 0}},
-    {&frmAbout::Label3,
-     {2640, 1680, 2652, 252, kCreditLine, kPaleYellow, Qt::AlignRight | Qt::AlignTop, 0}},
-    {&frmAbout::lblDisclaimer,
+      kGreen, kTopLeft, 0, false, true}},
+    {ControlOf<&frmAbout::Label3>,
+     {2640, 1680, 2652, 252, kCreditLine, kPaleYellow, kGreen, Qt::AlignRight | Qt::AlignTop, 0, false,
+      true}},
+    {ControlOf<&frmAbout::lblDisclaimer>,
      {252, 2640, 3876, 708,
       "警告:これは、まだ、テストバージョンです。よって、作者の許可なく再配布しないで下さい。"
       "動作報告、ご意見等は、下記のアドレスまで。",
-      0xFFC0C0, kTopLeft, 0}},
-    {&frmAbout::Label1,
-     {1320, 3600, 2652, 252, kCopyrightLine, kPaleYellow, Qt::AlignHCenter | Qt::AlignTop, 0}},
-};
-
-// The contact boxes: this project has no web pages or mail address of its
-// own to give, so they stay empty.
-struct BoxDesign {
-    int index;
-    int left, top, width, height;
-};
-const BoxDesign kBoxes[] = {
-    {1, 240, 1920, 5532, 264},  // first web page
-    {2, 240, 2160, 5532, 264},  // second web page
-    {0, 360, 3240, 3372, 264},  // e-mail
-};
-
-struct ButtonDesign {
-    QPushButton *frmAbout::*member;
-    int left, top, width, height;
-    const char *text;
-};
-const ButtonDesign kButtons[] = {
-    {&frmAbout::cmdOK, 4245, 2760, 1380, 345, "OK"},
-    {&frmAbout::cmdSysInfo, 4260, 3240, 1380, 345, "ｼｽﾃﾑ情報(&S)..."},
+      0xFFC0C0, kGreen, kTopLeft, 0, false, true}},
+    {ControlOf<&frmAbout::Label1>,
+     {1320, 3600, 2652, 252, kCopyrightLine, kPaleYellow, kGreen, Qt::AlignHCenter | Qt::AlignTop, 0,
+      false, true}},
+    // The contact boxes: this project has no web pages or mail address of
+    // its own to give, so they stay empty.
+    {ControlOf<&frmAbout::Text1, 1>, {240, 1920, 5532, 264, "", kPaleGreen, kBlack}},  // web page
+    {ControlOf<&frmAbout::Text1, 2>, {240, 2160, 5532, 264, "", kPaleGreen, kBlack}},  // web page
+    {ControlOf<&frmAbout::Text1, 0>, {360, 3240, 3372, 264, "", kPaleGreen, kBlack}},  // e-mail
+    {ControlOf<&frmAbout::cmdOK>, {4245, 2760, 1380, 345, "OK"}},
+    {ControlOf<&frmAbout::cmdSysInfo>, {4260, 3240, 1380, 345, "ｼｽﾃﾑ情報(&S)..."}},
 };
 
 // The separator: a grey line with a white one just under it, so it looks
@@ -71,7 +63,7 @@ const LineDesign kLines[] = {
 
 }  // namespace
 
-frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs_(dialogs)
 {
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -81,26 +73,9 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     SetContainerColor(this, kDarkGreen);
     setFixedSize(Px(5844), Px(3852));
 
-    Image1 = new QLabel(this);
-    Image1->setGeometry(TwipsRect(120, 120, 972, 972));
+    BuildDesign(*this, this, kDesign);
     Image1->setPixmap(ProgramLogo(Image1->size()));
     Image1->setScaledContents(true);
-
-    for (const PlacedLabel<frmAbout> &s : kLabels)
-        this->*(s.member) = DesignedLabel(this, s.design, int(kDarkGreen));
-
-    for (const BoxDesign &s : kBoxes) {
-        auto *box = new QLineEdit(this);
-        box->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        SetColors(box, kPaleGreen, kBlack);
-        Text1[s.index] = box;
-    }
-
-    for (const ButtonDesign &s : kButtons) {
-        auto *button = new QPushButton(QString::fromUtf8(s.text), this);
-        button->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        this->*(s.member) = button;
-    }
     cmdOK->setDefault(true);
     setTabOrder(cmdOK, cmdSysInfo);
     setTabOrder(cmdSysInfo, Text1[1]);
@@ -109,13 +84,15 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     cmdOK->setFocus();
 
     sysInfo = SysInfoHooks::System(registry_);
-    sysInfo.showMessage = [this](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, this);
-        box.exec();
-    };
 
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(sysInfo); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] {
+        SysInfoHooks hooks = sysInfo;
+        hooks.showMessage = [this](const QString &text) {
+            dialogs_.message(this, kApplicationTitle, text);
+        };
+        StartSysInfo(hooks);
+    });
 
     // Form_Load
     setWindowTitle(kApplicationTitle + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));

@@ -3,6 +3,7 @@
 // made it, and a way to the system's own information tool.
 
 #include "platform/registry.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <array>
@@ -16,7 +17,7 @@ namespace typetoki {
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget *parent = nullptr);
+    explicit frmAbout(Dialogs &dialogs = SystemDialogs(), QWidget *parent = nullptr);
 
     // Controls, named as the window's design names them.
     QLabel *Image1 = nullptr;
@@ -31,8 +32,9 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdSysInfo = nullptr;
 
-    // What "ｼｽﾃﾑ情報(&S)..." uses: this machine's registry, files, PATH and
-    // a message box over this dialog, unless a test puts others in place.
+    // What "ｼｽﾃﾑ情報(&S)..." uses: this machine's registry, files and PATH,
+    // unless a test puts others in place. Its message goes to the dialogs
+    // whatever showMessage holds.
     SysInfoHooks sysInfo;
 
 protected:
@@ -40,6 +42,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    Dialogs &dialogs_;
     SystemRegistry registry_;
 };
 

@@ -1,7 +1,7 @@
 #include "ui/frmhistory.h"
 
 #include "persistence/historystore.h"
-#include "ui/form3.h"
+#include "engine/gamemode.h"
 #include "ui/layout.h"
 
 #include <QBarCategoryAxis>
@@ -13,13 +13,11 @@
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -36,36 +34,19 @@ namespace typetoki {
 
 namespace {
 
-// The modes the window lists, in the order of their buttons; a mode added
-// to the game is one more line here. Training texts are typed through the
-// input method, so their characters are listed as well as the keys.
-struct HistoryMode {
-    int gameMode;
-    const char *caption;
-    bool trainingText;
-};
-const HistoryMode kHistoryModes[] = {
-    {1, "Rexa", false},
-    {2, "Volg", false},
-    {3, "対戦", false},
-    {4, "修行", true},
-};
-
-const int kTimeLimits[] = {10, 30, 60, 120, 180, 3600};
-
-const HistoryMode *ModeOf(int gameMode)
+// The modes are named as on the high-score board's buttons.
+QString ModeCaption(GameMode mode)
 {
-    for (const HistoryMode &m : kHistoryModes) {
-        if (m.gameMode == gameMode)
-            return &m;
-    }
-    return nullptr;
+    const ModeRow *row = RowOf(mode);
+    return row ? Text(row->boardButton) : QString::number(int(mode));
 }
 
-QString ModeCaption(int gameMode)
+// Texts typed through the input method list their characters as well as
+// the keys.
+bool ListsCharacters(int gameMode)
 {
-    const HistoryMode *m = ModeOf(gameMode);
-    return m ? QString::fromUtf8(m->caption) : QString::number(gameMode);
+    const ModeRow *row = RowOf(GameMode(gameMode));
+    return row && row->typesText;
 }
 
 constexpr int kRecentGames = 100;
@@ -442,20 +423,22 @@ void KeyboardPicture::paintEvent(QPaintEvent *)
 
 // ---- frmHistory ----
 
-frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, QWidget *parent)
+frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, Dialogs &dialogs,
+                       QWidget *parent)
     : frmHistory(store.path(), [&store] {
           // A game just handed over is written in a moment; wait that long
           // rather than show it twice or not at all.
           store.WaitForIdle(200);
           return store.Unwritten();
       }(),
-                 gameMode, timeLimitSeconds, parent)
+                 gameMode, timeLimitSeconds, dialogs, parent)
 {
 }
 
 frmHistory::frmHistory(const QString &historyPath, const std::vector<GameResult> &unwritten, int gameMode,
-                       int timeLimitSeconds, QWidget *parent)
-    : QDialog(parent), reader_(std::make_unique<HistoryReader>(historyPath, unwritten))
+                       int timeLimitSeconds, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), dialogs_(dialogs),
+      reader_(std::make_unique<HistoryReader>(historyPath, unwritten))
 {
     SetUpSizableDialog(this, QStringLiteral("成績の記録"));
     buildControls();
@@ -475,10 +458,10 @@ void frmHistory::buildControls()
     auto *filters = new QHBoxLayout;
     filters->addWidget(new QLabel(QStringLiteral("種目"), this));
     modeGroup_ = new QButtonGroup(this);
-    for (const HistoryMode &m : kHistoryModes) {
-        auto *button = new QPushButton(QString::fromUtf8(m.caption), this);
+    for (const ModeRow &m : kModes) {
+        auto *button = new QPushButton(Text(m.boardButton), this);
         button->setCheckable(true);
-        modeGroup_->addButton(button, m.gameMode);
+        modeGroup_->addButton(button, int(m.mode));
         modeButtons.push_back(button);
         filters->addWidget(button);
     }
@@ -486,7 +469,7 @@ void frmHistory::buildControls()
     filters->addWidget(new QLabel(QStringLiteral("時間"), this));
     timeGroup_ = new QButtonGroup(this);
     for (int seconds : kTimeLimits) {
-        auto *button = new QPushButton(TimeButtonText(seconds), this);
+        auto *button = new QPushButton(TimeLimitText(seconds), this);
         button->setCheckable(true);
         timeGroup_->addButton(button, seconds);
         timeButtons.push_back(button);
@@ -610,7 +593,8 @@ void frmHistory::fillProgress()
     const Progress progress = reader_->ProgressOf(group_);
     QChart *chart = progressView->chart();
     ClearChart(chart);
-    const QString group = ModeCaption(group_.gameMode) + QStringLiteral("・") + TimeButtonText(group_.timeLimitSeconds);
+    const QString group = ModeCaption(GameMode(group_.gameMode)) + QStringLiteral("・")
+                          + TimeLimitText(group_.timeLimitSeconds);
     chart->setTitle(QStringLiteral("秒速と正解率（%1）").arg(group));
 
     auto *speed = new QLineSeries;
@@ -730,8 +714,7 @@ void frmHistory::fillKeys()
     const std::vector<TargetFigures> targets = reader_->Targets(group_);
     keyboard->setTargets(targets);
 
-    const HistoryMode *mode = ModeOf(group_.gameMode);
-    const bool listed = mode && mode->trainingText;
+    const bool listed = ListsCharacters(group_.gameMode);
     missedView->setVisible(listed);
     if (!listed)
         return;
@@ -780,8 +763,7 @@ void frmHistory::fillUnits()
     QChart *chart = unitsView->chart();
     ClearChart(chart);
     if (units.hero.empty() && units.rival.empty()) {
-        const HistoryMode *mode = ModeOf(group_.gameMode);
-        unitsSummary->setText(mode && mode->trainingText
+        unitsSummary->setText(ListsCharacters(group_.gameMode)
                                   ? QStringLiteral("エヤ・非苦の時間は、詠唱の種目だけの記録です。")
                                   : QStringLiteral("この種目と時間のエヤ・非苦の記録はまだありません。"));
         unitsView->setVisible(false);
@@ -867,7 +849,7 @@ void frmHistory::fillGames()
         const QString cells[] = {
             g.playedAt.toString(QStringLiteral("yyyy/MM/dd HH:mm")),
             ModeCaption(g.gameMode),
-            TimeButtonText(g.timeLimitSeconds),
+            TimeLimitText(g.timeLimitSeconds),
             g.scoreText,
             g.judgedText,
             g.correctText,
@@ -893,16 +875,17 @@ bool frmHistory::SaveCsv(const QString &file)
     QString error;
     if (reader_->ExportCsv(file, &error))
         return true;
-    QMessageBox::warning(this, kApplicationTitle,
-                         QStringLiteral("%1 に保存できませんでした。\n%2").arg(QDir::toNativeSeparators(file), error));
+    dialogs_.message(this, kApplicationTitle,
+                     QStringLiteral("%1 に保存できませんでした。\n%2").arg(QDir::toNativeSeparators(file), error),
+                     Dialogs::Look::Warning);
     return false;
 }
 
 void frmHistory::chooseCsvFile()
 {
-    const QString file = QFileDialog::getSaveFileName(
-        this, QStringLiteral("成績の記録を CSV で保存"),
-        QDir::home().filePath(QStringLiteral("typetoki-history.csv")), QStringLiteral("CSV ファイル (*.csv)"));
+    const QString file = dialogs_.saveFile(this, QStringLiteral("成績の記録を CSV で保存"),
+                                           QDir::home().filePath(QStringLiteral("typetoki-history.csv")),
+                                           QStringLiteral("CSV ファイル (*.csv)"));
     if (!file.isEmpty())
         SaveCsv(file);
 }

@@ -6,6 +6,7 @@
 
 #include "engine/gameresult.h"
 #include "persistence/historyreader.h"
+#include "ui/dialogs.h"
 
 #include <QDialog>
 #include <QTransform>
@@ -69,10 +70,11 @@ class frmHistory : public QDialog {
 public:
     // Reads the store's file and the games it still keeps in memory, and
     // opens on the group of this mode and time limit.
-    frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, QWidget *parent = nullptr);
+    frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds,
+               Dialogs &dialogs = SystemDialogs(), QWidget *parent = nullptr);
     // The same on a file alone.
     frmHistory(const QString &historyPath, const std::vector<GameResult> &unwritten, int gameMode,
-               int timeLimitSeconds, QWidget *parent = nullptr);
+               int timeLimitSeconds, Dialogs &dialogs = SystemDialogs(), QWidget *parent = nullptr);
     ~frmHistory() override;
 
     int gameMode() const { return group_.gameMode; }
@@ -113,6 +115,7 @@ private:
     void fillGames();
     void chooseCsvFile();
 
+    Dialogs &dialogs_;
     std::unique_ptr<HistoryReader> reader_;
     HistoryGroup group_;
     QButtonGroup *modeGroup_ = nullptr;

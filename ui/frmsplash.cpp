@@ -16,27 +16,20 @@ namespace {
 
 constexpr Rgb kTeal = 0x004040;
 
-struct SplashLabel {
-    QLabel *frmSplash::*member;
-    int left, top, width, height;  // within Frame1
-    const char *text;
-    int foreground, background;    // kNoColor: transparent
-    Qt::Alignment align;
-    double points;
-    bool bold;
-    bool autoSize;
-};
+constexpr int kTealBack = int(kTeal);
 
-const SplashLabel kLabels[] = {
-    {&frmSplash::lblCompanyProduct, 120, 240, 6804, 480, "", 0xFFC080, int(kTeal),
-     kTopLeft, 18, true, true},
-    {&frmSplash::lblProductName, 4440, 1560, 1020, 324, "製品名", 0xE0E0E0, int(kTeal),
-     Qt::AlignHCenter | Qt::AlignTop, 16.2, true, true},
-    {&frmSplash::lblVersion, 5880, 2040, 888, 288, "ﾊﾞｰｼﾞｮﾝ", 0x80FFFF, int(kTeal),
-     Qt::AlignRight | Qt::AlignTop, 12, true, true},
-    {&frmSplash::Label2, 4320, 3000, 2292, 252, kCopyrightLine, 0xFFC0C0, kNoColor,
-     kTopLeft, 12, false, false},
-    {&frmSplash::Label1, 240, 3480, 6660, 360, "", 0x80FF80, int(kTeal), kTopLeft, 18, true, true},
+// Within Frame1.
+const Designed<frmSplash> kDesign[] = {
+    {ControlOf<&frmSplash::imgLogo>, {120, 840, 2772, 2388}},
+    {ControlOf<&frmSplash::lblCompanyProduct>,
+     {120, 240, 6804, 480, "", 0xFFC080, kTealBack, kTopLeft, 18, true}},
+    {ControlOf<&frmSplash::lblProductName>,
+     {4440, 1560, 1020, 324, "製品名", 0xE0E0E0, kTealBack, Qt::AlignHCenter | Qt::AlignTop, 16.2, true}},
+    {ControlOf<&frmSplash::lblVersion>,
+     {5880, 2040, 888, 288, "ﾊﾞｰｼﾞｮﾝ", 0x80FFFF, kTealBack, Qt::AlignRight | Qt::AlignTop, 12, true}},
+    {ControlOf<&frmSplash::Label2>,
+     {4320, 3000, 2292, 252, kCopyrightLine, 0xFFC0C0, kNoColor, kTopLeft, 12, false, true}},
+    {ControlOf<&frmSplash::Label1>, {240, 3480, 6660, 360, "", 0x80FF80, kTealBack, kTopLeft, 18, true}},
 };
 
 // The label takes the size of its text. It grows away from the side its
@@ -71,22 +64,9 @@ frmSplash::frmSplash(QWidget *parent)
     Frame1->setGeometry(TwipsRect(150, 120, 7080, 4050));
     SetContainerColor(Frame1, kTeal);
 
-    imgLogo = new QLabel(Frame1);
-    imgLogo->setGeometry(TwipsRect(120, 840, 2772, 2388));
+    BuildDesign(*this, Frame1, kDesign);
     imgLogo->setPixmap(ProgramLogo(imgLogo->size()));
     imgLogo->setScaledContents(true);
-
-    for (const SplashLabel &s : kLabels) {
-        auto *label = new QLabel(QString::fromUtf8(s.text), Frame1);
-        label->setGeometry(TwipsRect(s.left, s.top, s.width, s.height));
-        label->setAlignment(s.align);
-        QFont font = JapaneseFont(s.points);
-        font.setBold(s.bold);
-        label->setFont(font);
-        label->setWordWrap(!s.autoSize);
-        SetColors(label, s.foreground, s.background);
-        this->*(s.member) = label;
-    }
     lblCompanyProduct->setText(QStringLiteral("エヤ").repeated(24));
     Label1->setText(QStringLiteral("非苦").repeated(12));
 
@@ -94,9 +74,9 @@ frmSplash::frmSplash(QWidget *parent)
     lblVersion->setText(VersionText());
     lblProductName->setText(kApplicationTitle);
 
-    for (const SplashLabel &s : kLabels)
-        if (s.autoSize)
-            AutoSize(this->*(s.member), TwipsRect(s.left, s.top, s.width, s.height));
+    // These take the size of their text, grown from their design box.
+    for (QLabel *label : {lblCompanyProduct, lblProductName, lblVersion, Label1})
+        AutoSize(label, label->geometry());
 
     // Only the frame's own surface is clickable; the key preview covers
     // every control, although none of them takes the focus today.

@@ -1,9 +1,11 @@
 #include "ui/layout.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QStringList>
 #include <QWidget>
@@ -12,7 +14,7 @@ namespace typetoki {
 
 QString VersionText()
 {
-    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(0).arg(2).arg(1);
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ " TYPETOKI_VERSION);
 }
 
 QFont JapaneseFont(double pointSize)
@@ -118,16 +120,35 @@ QGroupBox *ScoreBoardFrame(QWidget *parent, QRect place, Rgb background)
     return frame;
 }
 
-QLabel *DesignedLabel(QWidget *parent, const LabelDesign &design, int background)
+void ApplyDesign(QWidget *control, const ControlDesign &design)
 {
-    auto *label = new QLabel(QString::fromUtf8(design.text), parent);
-    label->setGeometry(TwipsRect(design.left, design.top, design.width, design.height));
-    label->setAlignment(design.align);
-    label->setWordWrap(true);
-    if (design.points > 0)
-        label->setFont(JapaneseFont(design.points));
-    SetColors(label, design.foreground, background);
-    return label;
+    control->setGeometry(TwipsRect(design.left, design.top, design.width, design.height));
+    const bool hasText = design.text != nullptr;
+    const QString text = QString::fromUtf8(design.text);
+    if (auto *label = qobject_cast<QLabel *>(control)) {
+        if (hasText)
+            label->setText(text);
+        label->setWordWrap(design.wrap);
+        if (design.align)
+            label->setAlignment(design.align);
+    } else if (auto *box = qobject_cast<QLineEdit *>(control)) {
+        if (hasText)
+            box->setText(text);
+        if (design.align)
+            box->setAlignment(design.align);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(control)) {
+        if (hasText)
+            button->setText(text);
+    } else if (auto *frame = qobject_cast<QGroupBox *>(control)) {
+        if (hasText)
+            frame->setTitle(text);
+    }
+    if (design.points > 0) {
+        QFont font = JapaneseFont(design.points);
+        font.setBold(design.bold);
+        control->setFont(font);
+    }
+    SetColors(control, design.foreground, design.background);
 }
 
 }  // namespace typetoki

@@ -18,7 +18,8 @@ namespace typetoki {
 
 inline const QString kApplicationTitle = QStringLiteral("タイプ闘記");
 
-// "ﾊﾞｰｼﾞｮﾝ 0.2.1": half-width katakana, one ASCII blank, the version.
+// "ﾊﾞｰｼﾞｮﾝ 0.2.1": half-width katakana, one ASCII blank, the version of
+// the build (project(VERSION) in CMakeLists.txt).
 QString VersionText();
 
 // Nearest pixel; division alone would round negative places toward zero.
@@ -69,27 +70,72 @@ void SetUpSizableDialog(QDialog *dialog, const QString &title);
 QGroupBox *ScoreBoardFrame(QWidget *parent, QRect place, Rgb background);
 
 inline const Qt::Alignment kTopLeft = Qt::AlignLeft | Qt::AlignTop;
+inline const Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+inline const Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 
-// A label of a design table: its place in twips, its text and colour, and
-// its size in points (0: the window's default font).
-struct LabelDesign {
+// ---- Design tables ----------------------------------------------------------
+//
+// Every window is built from tables of its design: one row a control, in the
+// order they are made (a later control lies above an earlier one and comes
+// after it in the focus chain), each naming the member of the window that
+// keeps the control.
+
+// How one control looks as designed: its place in twips within its parent,
+// its text (a label's, a button's or a box's, a frame's title; nullptr
+// leaves the control's own), colours, alignment and font.
+struct ControlDesign {
     int left, top, width, height;
-    const char *text;
-    int foreground;
-    Qt::Alignment align;
-    double points;
+    const char *text = "";
+    int foreground = kNoColor;
+    int background = kNoColor;  // kNoColor: transparent
+    Qt::Alignment align = {};   // none: the control's own
+    double points = 0;          // 0: the window's font
+    bool bold = false;
+    bool wrap = false;          // a label's text wraps within its place
 };
 
-// A label of a window's design table and the member of the window that
-// keeps it.
+// Makes a row's control under a parent and keeps it in the window's member.
 template <class Window>
-struct PlacedLabel {
-    QLabel *Window::*member;
-    LabelDesign design;
+using MakeControl = QWidget *(*)(Window &window, QWidget *parent);
+
+template <class Window>
+struct Designed {
+    MakeControl<Window> make;
+    ControlDesign design;
 };
 
-// The label, word-wrapped within its place; kNoColor as background leaves
-// it transparent.
-QLabel *DesignedLabel(QWidget *parent, const LabelDesign &design, int background = kNoColor);
+template <class>
+struct MemberOf;
+template <class Window, class Type>
+struct MemberOf<Type Window::*> {
+    using Class = Window;
+};
+
+// The maker of a row: ControlOf<&Window::member> for a member,
+// ControlOf<&Window::array, i> for element i of an array; the control is of
+// the member's type.
+template <auto member, int index = -1>
+QWidget *ControlOf(typename MemberOf<decltype(member)>::Class &window, QWidget *parent)
+{
+    auto &slot = [&]() -> auto & {
+        if constexpr (index < 0)
+            return window.*member;
+        else
+            return (window.*member)[std::size_t(index)];
+    }();
+    slot = new std::remove_pointer_t<std::remove_reference_t<decltype(slot)>>(parent);
+    return slot;
+}
+
+// Gives a control made elsewhere its place, text and look.
+void ApplyDesign(QWidget *control, const ControlDesign &design);
+
+// Makes every control of a table under parent, in table order.
+template <class Window, std::size_t n>
+void BuildDesign(Window &window, QWidget *parent, const Designed<Window> (&table)[n])
+{
+    for (const Designed<Window> &row : table)
+        ApplyDesign(row.make(window, parent), row.design);
+}
 
 }  // namespace typetoki

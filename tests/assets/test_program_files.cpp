@@ -3,7 +3,7 @@
 // audio stack, so a file the player would quietly refuse, or play late, fails
 // here with a reason instead of going silent in the game.
 
-#include "engine/textfile.h"
+#include "engine/textread.h"
 
 #include <QFile>
 #include <QStringDecoder>

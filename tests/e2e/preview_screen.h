@@ -1,7 +1,7 @@
 #pragma once
 // The main window as a preview stands it in: the window shown by itself
-// only reads and writes the main window's boxes, so everything else it might
-// do there is let go.
+// only writes the main window's boxes, so everything else it might do there
+// is let go.
 
 #include "engine/interfaces.h"
 
@@ -9,6 +9,7 @@ namespace typetoki {
 
 class PreviewScreen : public Screen {
 public:
+    QString inputText() const override { return {}; }
     void setLabel4Color(Rgb) override {}
     void setModeLabel(const QString &, Rgb) override {}
     void setInputMethod(InputMethod) override {}

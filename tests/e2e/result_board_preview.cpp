@@ -5,13 +5,12 @@
 // The records live in a folder of their own that goes away with the
 // program. Closing the result screen leads to the board, as after a game;
 // the program ends when the last window closes.
-#include "engine/textfile.h"
-#include "preview_screen.h"
+#include "engine/rank.h"
+#include "persistence/textfile.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 
 #include <QApplication>
-#include <QMap>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -20,24 +19,22 @@ using namespace typetoki;
 
 namespace {
 
-// The main window's boxes as a 60-second hero game leaves them.
-class SampleScreen final : public PreviewScreen {
-public:
-    SampleScreen()
-    {
-        boxes_[Box::Text2_3] = QStringLiteral("1001");
-        boxes_[Box::Text2_4] = QStringLiteral("987");
-        boxes_[Box::Text2_5] = QStringLiteral("98.6");
-        boxes_[Box::Text2_6] = QStringLiteral("16.45");
-        boxes_[Box::Text2_7] = QStringLiteral("17.5");
-        boxes_[Box::Text3] = QStringLiteral("1234.56");
-    }
-    QString text(Box box) const override { return boxes_.value(box); }
-    void setText(Box box, const QString &text) override { boxes_[box] = text; }
-
-private:
-    QMap<Box, QString> boxes_;
-};
+// A 60-second hero game as it ends.
+GameResult SampleGame()
+{
+    GameResult game;
+    game.gameMode = GameMode::Hero;
+    game.timeLimitSeconds = 60;
+    game.judgedText = QStringLiteral("1001");
+    game.correctText = QStringLiteral("987");
+    game.accuracyText = QStringLiteral("98.6");
+    game.speedText = QStringLiteral("16.45");
+    game.peakText = QStringLiteral("17.5");
+    game.scoreText = QStringLiteral("1234.56");
+    game.echoRecord = QStringLiteral("エヤエヤエヤ\r\nエヤエヤエヤ\r\nエヤエヤe");
+    Grade(game);
+    return game;
+}
 
 const char *const kSampleRecords[] = {
     "1,ガルム,1500.25,1003,16.71,99.1,2000/11/12  13:45:10,1,60",
@@ -66,21 +63,20 @@ int main(int argc, char *argv[])
     }
     Module1 state;
     state.setProgramFolder(folder.path());
-    state.gameMode = 1;
+    state.gameMode = GameMode::Hero;
     state.timeLimitSeconds = 60;
     state.scoreBoardFlag = 1;
-    state.currentTarget = QStringLiteral("エヤエヤエヤ\r\nエヤエヤエヤ\r\nエヤエヤe");
     QStringList records;
     for (const char *line : kSampleRecords)
         records << QString::fromUtf8(line);
     WriteTextLines(ScoresPath(state), records);
 
-    SampleScreen screen;
+    const GameResult game = SampleGame();
     std::unique_ptr<QDialog> window;
     if (name == QLatin1String("result"))
-        window = std::make_unique<Form2>(state, screen);
+        window = std::make_unique<Form2>(state, game);
     else
-        window = std::make_unique<Form3>(state, screen);
+        window = std::make_unique<Form3>(state, &game);
     QObject::connect(window.get(), &QDialog::finished, &app, &QCoreApplication::quit);
     window->show();
     return app.exec();

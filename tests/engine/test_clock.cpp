@@ -1,7 +1,12 @@
 // The tick: seconds left, score, speed, peak speed and the end of a game.
+#include "engine/numbers.h"
+#include "engine/rank.h"
 #include "support/fakes.h"
+#include "support/text.h"
 
+#include <QDateTime>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace typetoki;
 using namespace typetoki::testing;
@@ -126,7 +131,7 @@ TEST(Clock, ScoreIsCutToTwoDecimals)
 TEST(Clock, TrainingPausesDoNotCountAgainstThePlayer)
 {
     TickingHarness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.timeLimitSeconds = 10;
     h.state.sliderValue = 0.5f;
     h.state.trainingTextPath = QStringLiteral(TYPETOKI_BIN_DIR "/test.txt");
@@ -147,7 +152,7 @@ TEST(Clock, TrainingPausesDoNotCountAgainstThePlayer)
 TEST(Clock, PausesLongerThanThePlayLeaveTheSpeedAlone)
 {
     TickingHarness h;
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.sliderValue = 3.0f;
     h.state.trainingTextPath = QStringLiteral(TYPETOKI_BIN_DIR "/test.txt");
     h.start();
@@ -160,14 +165,11 @@ TEST(Clock, TheEndInsideAPauseStopsThePass)
 {
     TickingHarness h;
     h.state.timeLimitSeconds = 10;
-    h.start();
+    h.state.sliderValue = 0.1f;
+    h.startTraining({"ab"});
     const double t0 = h.state.startTime;
     // The last hit's pause spans the tick that ends the game.
-    h.world.at(t0 + 10.23, [&h] {
-        h.screen.setText(Box::Text4, "ab");
-        h.game.Text1_KeyPress('a');
-        h.screen.setText(Box::Text1, "a");
-    });
+    h.world.at(t0 + 10.23, [&h] { h.type('a'); });
     h.world.advance(12);
     EXPECT_EQ(h.screen.messages, QStringList{"終了！"});
     EXPECT_EQ(h.box(Box::Text4), "b");
@@ -198,4 +200,55 @@ TEST(Shutdown, ClosingDuringTheMissFlashUnlocksAndStops)
     EXPECT_EQ(h.state.inputLocked, 0);
     EXPECT_LE(h.world.waits - waitsBefore, 3);
     EXPECT_EQ(h.screen.backgrounds.back(), kGreenBackground);
+}
+
+TEST(EndOfGame, EveryGameEndsInOneResultOfTheFiguresAsShown)
+{
+    struct Case {
+        const char *what;
+        bool abandoned;
+    };
+    for (const Case c : {Case{"time up", false}, Case{"END", true}}) {
+        SCOPED_TRACE(c.what);
+        TickingHarness h;
+        h.state.gameMode = GameMode::Rival;
+        h.state.timeLimitSeconds = 10;
+        std::vector<GameResult> results;
+        h.game.setEndOfGameHandler([&](const GameResult &r) { results.push_back(r); });
+        const QDateTime before = QDateTime::currentDateTime();
+        h.start();
+        const double t0 = h.state.startTime;
+        for (int i = 0; i < 12; ++i)
+            h.world.at(t0 + 0.4 * i + 0.01, [&h] { h.type(h.box(Box::Text4).at(0)); });
+        h.world.at(t0 + 6.01, [&h] { h.type('X'); });
+        if (c.abandoned)
+            h.world.at(t0 + 7.6, [&h] { h.game.Command3_Click(); });
+        h.world.advance(12);
+
+        ASSERT_EQ(results.size(), 1u);
+        const GameResult &r = results[0];
+        EXPECT_EQ(r.abandoned, c.abandoned);
+        EXPECT_EQ(r.gameMode, GameMode::Rival);
+        EXPECT_EQ(r.timeLimitSeconds, 10);
+        EXPECT_EQ((QStringList{r.judgedText, r.correctText, r.accuracyText, r.speedText, r.peakText,
+                               r.scoreText}),
+                  (QStringList{h.box(Box::Text2_3), h.box(Box::Text2_4), h.box(Box::Text2_5),
+                               h.box(Box::Text2_6), h.box(Box::Text2_7), h.box(Box::Text3)}));
+        EXPECT_EQ(r.judgedText, "13");
+        EXPECT_EQ(r.accuracyText, "92.3");
+        // The final speed is hits over the whole limit; END keeps the last tick's.
+        EXPECT_EQ(r.speedText, c.abandoned ? "1.71" : "1.2");
+        EXPECT_EQ(r.inputCount, 13);
+        EXPECT_EQ(r.correctCount, 12);
+        EXPECT_EQ(r.echoRecord, h.state.currentTarget);
+        EXPECT_TRUE(r.echoRecord.startsWith(u"非苦非苦非苦"_qs));
+        // Only a finished game is graded; it never reached the result screen.
+        const int rank = RankIndex(ReadNumber(r.scoreText), GameMode::Rival, 10);
+        EXPECT_EQ(r.rankIndex, c.abandoned ? 0 : rank);
+        EXPECT_EQ(r.rankTitle, c.abandoned ? QString() : RankRowFor(rank).title);
+        EXPECT_GE(r.playedAt, before);
+        EXPECT_LE(r.playedAt, QDateTime::currentDateTime());
+        EXPECT_EQ(h.state.scoreBoardFlag, c.abandoned ? 0 : 1);
+        EXPECT_EQ(h.screen.messages, c.abandoned ? QStringList() : QStringList{u"終了！"_qs});
+    }
 }

@@ -66,7 +66,7 @@ TEST(Echo, HeroBoxStartsAfreshOnlyAtAUnitPastFiftyNineCharacters)
 TEST(Echo, RivalUnitsAndAMissInsideAUnit)
 {
     Harness h;
-    h.state.gameMode = 2;
+    h.state.gameMode = GameMode::Rival;
     h.start();
     h.typeText("hikuhi");
     EXPECT_EQ(h.box(Box::Text5_1), "非苦非");
@@ -76,7 +76,7 @@ TEST(Echo, RivalUnitsAndAMissInsideAUnit)
     // h, a wrong letter, then i: the record keeps what was typed, the box
     // still turns the pending h into its glyph.
     Harness g;
-    g.state.gameMode = 2;
+    g.state.gameMode = GameMode::Rival;
     g.start();
     g.typeText("hXi");
     EXPECT_EQ(g.state.currentTarget, "hXi");
@@ -89,7 +89,7 @@ TEST(Echo, RivalUnitsAndAMissInsideAUnit)
 TEST(Echo, RivalBoxBreaksAndStartsAfresh)
 {
     Harness h;
-    h.state.gameMode = 2;
+    h.state.gameMode = GameMode::Rival;
     h.start();
     h.typeText(QString("hiku").repeated(3));
     EXPECT_EQ(h.box(Box::Text5_1), "非苦非苦非苦\r\n");
@@ -102,9 +102,7 @@ TEST(Echo, RivalBoxBreaksAndStartsAfresh)
 TEST(Echo, OrdinaryLinesEchoNothing)
 {
     Harness h;
-    h.state.gameMode = 4;
-    h.state.gamePhase = kPlaying;
-    h.screen.boxes[Box::Text4] = "heya";
+    h.startTraining({"heya"});
     h.typeText("heya");
     EXPECT_EQ(h.box(Box::Text5_0), "");
     EXPECT_EQ(h.box(Box::Text5_1), "");
@@ -114,7 +112,7 @@ TEST(Echo, OrdinaryLinesEchoNothing)
 TEST(Echo, VsModeKeepsEachChantInItsOwnBox)
 {
     Harness h;
-    h.state.gameMode = 3;
+    h.state.gameMode = GameMode::Vs;
     h.world.queueRandom({0.0});  // first line: one hero block
     h.start();
     h.world.queueRandom({0.5});  // next: one rival block

@@ -28,7 +28,7 @@ TEST(Select, CyclesTheFourModesWithTheirCaptionsAndColours)
     for (const Step &step : steps) {
         SCOPED_TRACE(step.mode);
         h.game.Command5_Click();
-        EXPECT_EQ(h.state.gameMode, step.mode);
+        EXPECT_EQ(h.state.gameMode, GameMode(step.mode));
         EXPECT_EQ(h.screen.modeCaption, QString::fromUtf8(step.caption));
         EXPECT_EQ(h.screen.modeColor, step.color);
     }
@@ -37,9 +37,36 @@ TEST(Select, CyclesTheFourModesWithTheirCaptionsAndColours)
 TEST(Select, FromAModeOutsideTheRangeComesBackToOne)
 {
     Harness h;
-    h.state.gameMode = 9;
+    h.state.gameMode = GameMode(9);
     h.game.Command5_Click();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
+}
+
+TEST(Select, StepsOnlyThroughTheSelectableModesOfTheTable)
+{
+    // From each mode of the table SELECT goes to a mode it may show, and
+    // from the first selectable one it comes round through all of them.
+    std::vector<GameMode> selectable;
+    for (const ModeRow &row : kModes) {
+        if (row.selectable)
+            selectable.push_back(row.mode);
+        const ModeRow *next = RowOf(NextSelectableMode(row.mode));
+        ASSERT_NE(next, nullptr) << int(row.mode);
+        EXPECT_TRUE(next->selectable) << int(row.mode);
+    }
+    ASSERT_FALSE(selectable.empty());
+    GameMode mode = selectable.front();
+    for (std::size_t i = 1; i <= selectable.size(); ++i) {
+        mode = NextSelectableMode(mode);
+        EXPECT_EQ(mode, selectable[i % selectable.size()]);
+    }
+    // Numbers no mode has: past the last a hand-edited file goes back to the
+    // first; below the first it steps up one at a time, as it always did.
+    struct Case {
+        int from, to;
+    };
+    for (const Case c : {Case{9, 1}, Case{32767, 1}, Case{0, 1}, Case{-3, -2}})
+        EXPECT_EQ(NextSelectableMode(GameMode(c.from)), GameMode(c.to)) << c.from;
 }
 
 TEST(StartGame, CountsDownThreeTwoOneThenShowsTheTimeLimit)
@@ -96,7 +123,7 @@ TEST(Guards, EachButtonActsOnlyInItsPhase)
         h.game.Command1_Click();
     });
     h.start();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
     EXPECT_EQ(h.screen.label4History.count("3"), 1);
     // What was typed during the countdown is discarded, never judged.
     EXPECT_EQ(h.box(Box::Text1), "");
@@ -105,7 +132,7 @@ TEST(Guards, EachButtonActsOnlyInItsPhase)
     // While playing: START and SELECT are ignored.
     h.game.Command2_Click();
     h.game.Command5_Click();
-    EXPECT_EQ(h.state.gameMode, 1);
+    EXPECT_EQ(h.state.gameMode, GameMode::Hero);
     EXPECT_EQ(h.screen.label4History.count("3"), 1);
 }
 
@@ -132,7 +159,7 @@ TEST(Guards, BadModeOrTimeLimitRefusesToStartWithAMessage)
     for (const Case c : {Case{0, 60}, Case{5, 60}, Case{-3, 60}, Case{1, 0}, Case{2, -10}}) {
         SCOPED_TRACE(QString("mode %1 limit %2").arg(c.mode).arg(c.limit).toStdString());
         Harness h;
-        h.state.gameMode = std::int16_t(c.mode);
+        h.state.gameMode = GameMode(c.mode);
         h.state.timeLimitSeconds = std::int16_t(c.limit);
         h.start();
         EXPECT_EQ(h.state.gamePhase, kIdle);
@@ -180,7 +207,7 @@ TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
             ASSERT_FALSE(before[Box::Text2_4].isEmpty());
             ASSERT_FALSE(before[Box::Text5_0].isEmpty());
 
-            h.state.gameMode = c.mode;
+            h.state.gameMode = GameMode(c.mode);
             h.state.timeLimitSeconds = c.limit;
             h.state.trainingTextPath = c.training;
             if (fromMenu)
@@ -199,14 +226,18 @@ TEST(Guards, ARefusedStartLeavesTheLastGameOnShow)
 TEST(Lines, EachChantModeBuildsItsLines)
 {
     Harness h;
-    h.game.BuildHeroLines();
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 2u);
     EXPECT_EQ(h.game.lines()[1], QString("eya").repeated(800));
-    h.game.BuildRivalLines();
+    h.game.Command3_Click();
+    h.state.gameMode = GameMode::Rival;
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 2u);
     EXPECT_EQ(h.game.lines()[1], QString("hiku").repeated(3000));
 
-    h.game.BuildVsLines();
+    h.game.Command3_Click();
+    h.state.gameMode = GameMode::Vs;
+    h.start();
     ASSERT_EQ(h.game.lines().size(), 11u);
     for (int k = 1; k <= 5; ++k) {
         EXPECT_EQ(h.game.lines()[k], QString("eya").repeated(8 * k));
@@ -217,23 +248,24 @@ TEST(Lines, EachChantModeBuildsItsLines)
 TEST(Lines, NextLineDrawsUniformlyAndClassifiesTheLine)
 {
     Harness h;
-    h.game.BuildVsLines();
+    h.state.gameMode = GameMode::Vs;
     struct Draw {
         double r;
         int length;
-        std::int16_t kind;
+        LineKind kind;
         InputMethod method;
     };
     const Draw draws[] = {
-        {0.0, 24, 1, InputMethod::Off},           // entry 1
-        {0.45, 120, 1, InputMethod::Off},         // entry 5
-        {0.5, 24, 2, InputMethod::Off},           // entry 6
-        {0.9999999999, 120, 2, InputMethod::Off}, // entry 10
+        {0.0, 24, LineKind::Hero, InputMethod::Off},            // entry 1
+        {0.45, 120, LineKind::Hero, InputMethod::Off},          // entry 5
+        {0.5, 24, LineKind::Rival, InputMethod::Off},           // entry 6
+        {0.9999999999, 120, LineKind::Rival, InputMethod::Off}, // entry 10
     };
     for (const Draw &d : draws) {
         SCOPED_TRACE(d.r);
         h.world.queueRandom({d.r});
-        h.game.NextLine();
+        h.start();  // the first line of a game is drawn as every other
+        h.game.Command3_Click();
         EXPECT_EQ(h.box(Box::Text4).size(), d.length);
         EXPECT_EQ(h.game.lineKind(), d.kind);
         EXPECT_EQ(h.screen.inputMethod, d.method);
@@ -257,7 +289,9 @@ TEST_F(TrainingText, BlankLinesVanishAndBlanksAreTrimmed)
     h.state.setProgramFolder(dir.path());
     // "　" (U+3000) in code page 932 is 81 40.
     write("  abc  \r\n\r\n   \r\n\x81\x40" "def\x81\x40\r\n\t\t\r\n\tg\th\t\r\neyaX\r\nhiku");
-    ASSERT_TRUE(h.game.LoadTrainingText());
+    h.state.gameMode = GameMode::Training;
+    h.start();
+    ASSERT_EQ(h.state.gamePhase, kPlaying);
     EXPECT_EQ(h.game.lines().all(), (std::vector<QString>{"", "abc", "def", "g\th", "eyaX", "hiku"}));
     // An empty path means the file beside the program, and it is kept.
     EXPECT_EQ(h.state.trainingTextPath, dir.filePath("test.txt"));
@@ -289,8 +323,11 @@ TEST_F(TrainingText, EitherEncodingAndNoEndOfFileMark)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         write(c.afterAscii ? ascii + c.bytes : c.bytes);
+        h.state.gameMode = GameMode::Training;
         h.state.trainingTextPath = dir.filePath("test.txt");
-        ASSERT_TRUE(h.game.LoadTrainingText());
+        h.start();
+        ASSERT_EQ(h.state.gamePhase, kPlaying);
+        h.game.Command3_Click();
         std::vector<QString> lines = h.game.lines().all();
         if (c.afterAscii) {
             ASSERT_EQ(lines.size(), 300002u);
@@ -305,10 +342,10 @@ TEST_F(TrainingText, ALineStartingWithTheChantIsAChantLine)
 {
     write("eya and more\r\n");
     h.state.trainingTextPath = dir.filePath("test.txt");
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "eya and more");
-    EXPECT_EQ(h.game.lineKind(), 1);
+    EXPECT_EQ(h.game.lineKind(), LineKind::Hero);
     EXPECT_EQ(h.screen.inputMethod, InputMethod::Off);
     h.typeText("eyX");
     // A miss on a chant line empties the input box.
@@ -319,17 +356,17 @@ TEST_F(TrainingText, AnOrdinaryLineAsksForJapaneseEntry)
 {
     write("\xe6\x97\xa5\xe6\x9c\xac\r\n");  // UTF-8 text of a Linux user
     h.state.trainingTextPath = dir.filePath("test.txt");
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.start();
     EXPECT_EQ(h.box(Box::Text4), "日本");
-    EXPECT_EQ(h.game.lineKind(), 0);
+    EXPECT_EQ(h.game.lineKind(), LineKind::Other);
     EXPECT_EQ(h.screen.inputMethod, InputMethod::Hiragana);
 }
 
 TEST_F(TrainingText, MissingOrBlankFileRefusesToStart)
 {
     const QByteArray contents[] = {QByteArray(), QByteArray("  \r\n\r\n\x81\x40\r\n")};
-    h.state.gameMode = 4;
+    h.state.gameMode = GameMode::Training;
     h.state.trainingTextPath = dir.filePath("missing.txt");
     h.start();
     EXPECT_EQ(h.state.gamePhase, kIdle);

@@ -104,11 +104,11 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     Module1 state;
     state.setProgramFolder(program.path());
     state.dataFolder = data.path();
-    state.gameMode = 3;
+    state.gameMode = GameMode::Vs;
     state.timeLimitSeconds = 120;
     state.trainingTextPath = program.filePath(QStringLiteral("test.txt"));
     QString error;
-    ASSERT_TRUE(SaveSettings(state, &error)) << error.toStdString();
+    ASSERT_TRUE(SaveSettings(state, state, &error)) << error.toStdString();
 
     EXPECT_TRUE(QFileInfo::exists(data.filePath(QStringLiteral("tatak.ini"))));
     EXPECT_FALSE(QFileInfo::exists(program.filePath(QStringLiteral("tatak.ini"))));
@@ -116,8 +116,8 @@ TEST(DataFolderTest, SettingsSavedInTheDataFolderReadBackThereAndLeaveTheProgram
     Module1 again;
     again.setProgramFolder(program.path());
     again.dataFolder = data.path();
-    ASSERT_TRUE(LoadSettings(again));
-    EXPECT_EQ(again.gameMode, 3);
+    ASSERT_TRUE(LoadSettings(again, again));
+    EXPECT_EQ(again.gameMode, GameMode::Vs);
     EXPECT_EQ(again.timeLimitSeconds, 120);
 }
 
@@ -162,20 +162,20 @@ TEST(DataFolderTest, AReadOnlyProgramFolderLendsItsFilesUntilThePlayerHasOwn)
         }
         const QByteArray programSettings = c.besideProgram ? "3\r\n" + settings : QByteArray();
 
-        LoadSettings(state);
-        EXPECT_EQ(state.gameMode, c.mode);
+        LoadSettings(state, state);
+        EXPECT_EQ(state.gameMode, GameMode(c.mode));
         ScoreTable scores;
         EXPECT_TRUE(scores.LoadScores(ScoresPathToRead(state)));
         EXPECT_EQ(scores.scoreCount(), c.records);
 
-        state.gameMode = 2;
-        ASSERT_TRUE(SaveSettings(state));
+        state.gameMode = GameMode::Rival;
+        ASSERT_TRUE(SaveSettings(state, state));
         ASSERT_TRUE(scores.SaveScores(ScoresPath(state)));
         Module1 again;
         again.setProgramFolder(program.path());
         again.dataFolder = data.path();
-        LoadSettings(again);
-        EXPECT_EQ(again.gameMode, 2);
+        LoadSettings(again, again);
+        EXPECT_EQ(again.gameMode, GameMode::Rival);
         EXPECT_TRUE(QFileInfo::exists(data.filePath("tkscore.ini")));
         QFile besides(program.filePath("tatak.ini"));
         EXPECT_EQ(besides.open(QIODevice::ReadOnly) ? besides.readAll() : QByteArray(), programSettings);

@@ -29,7 +29,7 @@ GameResult Game(int mode, int limit, int minute, const QString &speed, bool aban
 {
     GameResult g;
     g.playedAt = kNoon.addSecs(60 * minute);
-    g.gameMode = std::int16_t(mode);
+    g.gameMode = GameMode(mode);
     g.timeLimitSeconds = std::int16_t(limit);
     g.abandoned = abandoned;
     g.speedText = speed;

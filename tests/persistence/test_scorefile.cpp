@@ -4,7 +4,7 @@
 #include "support/text.h"
 
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/textfile.h"
+#include "persistence/textfile.h"
 #include "persistence/settingsfile.h"
 
 #include "support/files.h"
@@ -35,7 +35,7 @@ struct Settings {
 
     static Settings Of(const Module1 &s)
     {
-        return {s.gameMode,      s.timeLimitSeconds, s.trainingTextPath, s.heroSoundPath,
+        return {std::int16_t(s.gameMode), s.timeLimitSeconds, s.trainingTextPath, s.heroSoundPath,
                 s.rivalSoundPath, s.missSoundPath,   s.sliderValue};
     }
     bool operator==(const Settings &) const = default;
@@ -70,7 +70,7 @@ protected:
     // A state full of values none of the defaults share, as a previous run left it.
     void Scramble()
     {
-        state_.gameMode = 99;
+        state_.gameMode = GameMode(99);
         state_.timeLimitSeconds = 999;
         state_.trainingTextPath = QStringLiteral("/stale/training.txt");
         state_.heroSoundPath = QStringLiteral("/stale/hero.wav");
@@ -96,7 +96,7 @@ struct LoadCase {
 TEST_F(SettingsFileTest, NoFileGivesTheDefaults)
 {
     Scramble();
-    EXPECT_FALSE(LoadSettings(state_));
+    EXPECT_FALSE(LoadSettings(state_, state_));
     EXPECT_EQ(Settings::Of(state_), Defaults());
     // Reading never creates the file.
     EXPECT_FALSE(QFile::exists(SettingsPath(state_)));
@@ -183,7 +183,7 @@ TEST_F(SettingsFileTest, ReadsTheEightValuesAndStopsAtTheFirstBadLine)
         SCOPED_TRACE(c.name);
         WriteRaw(SettingsPath(state_), c.bytes);
         Scramble();
-        EXPECT_EQ(LoadSettings(state_), c.complete);
+        EXPECT_EQ(LoadSettings(state_, state_), c.complete);
         EXPECT_EQ(Settings::Of(state_), c.expected);
     }
 }
@@ -210,8 +210,8 @@ TEST_F(SettingsFileTest, ReadsEitherEncoding)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         WriteRaw(SettingsPath(state_), c.bytes);
-        ASSERT_TRUE(LoadSettings(state_));
-        EXPECT_EQ(state_.gameMode, 2);
+        ASSERT_TRUE(LoadSettings(state_, state_));
+        EXPECT_EQ(state_.gameMode, GameMode::Rival);
         EXPECT_EQ(state_.timeLimitSeconds, 30);
         EXPECT_EQ(state_.trainingTextPath, U("/t/テスト.txt"));
         EXPECT_EQ(state_.heroSoundPath, c.heroSoundPath);
@@ -223,7 +223,7 @@ TEST_F(SettingsFileTest, ReadsEitherEncoding)
 
 TEST_F(SettingsFileTest, WritesTwentyLinesInCodePage932)
 {
-    state_.gameMode = 1;
+    state_.gameMode = GameMode::Hero;
     state_.timeLimitSeconds = 60;
     state_.trainingTextPath = U("/t/テスト.txt");
     state_.heroSoundPath = QStringLiteral("/s/eya.wav");
@@ -231,7 +231,7 @@ TEST_F(SettingsFileTest, WritesTwentyLinesInCodePage932)
     state_.missSoundPath = QStringLiteral("/s/ahh.wav");
     state_.sliderValue = 0.1f;
     QString error;
-    ASSERT_TRUE(SaveSettings(state_, &error)) << error.toStdString();
+    ASSERT_TRUE(SaveSettings(state_, state_, &error)) << error.toStdString();
 
     const QByteArray training = "/t/" + QByteArray::fromHex("836583588367") + ".txt\r\n";
     QByteArray expected = "1\r\n60\r\n" + training
@@ -271,15 +271,15 @@ TEST_F(SettingsFileTest, WritesSliderValueToSevenDigits)
         SCOPED_TRACE(c.text);
         state_.sliderValue = c.value;
         EXPECT_EQ(SettingsLines(state_).value(7), QString::fromLatin1(c.text));
-        ASSERT_TRUE(SaveSettings(state_));
+        ASSERT_TRUE(SaveSettings(state_, state_));
         state_.sliderValue = -1;
-        ASSERT_TRUE(LoadSettings(state_));
+        ASSERT_TRUE(LoadSettings(state_, state_));
         EXPECT_EQ(SettingsLines(state_).value(7), QString::fromLatin1(c.rewritten));
         if (c.exact) {
             EXPECT_EQ(state_.sliderValue, c.value);
         }
-        ASSERT_TRUE(SaveSettings(state_));
-        ASSERT_TRUE(LoadSettings(state_));
+        ASSERT_TRUE(SaveSettings(state_, state_));
+        ASSERT_TRUE(LoadSettings(state_, state_));
         EXPECT_EQ(SettingsLines(state_).value(7), QString::fromLatin1(c.rewritten));
     }
 }
@@ -303,7 +303,7 @@ TEST_F(SettingsFileTest, ASavedFileReadsBackTheSame)
         std::ostringstream name;
         PrintTo(s, &name);
         SCOPED_TRACE(name.str());
-        state_.gameMode = s.gameMode;
+        state_.gameMode = GameMode(s.gameMode);
         state_.timeLimitSeconds = s.timeLimitSeconds;
         state_.trainingTextPath = s.trainingTextPath;
         state_.heroSoundPath = s.heroSoundPath;
@@ -311,9 +311,9 @@ TEST_F(SettingsFileTest, ASavedFileReadsBackTheSame)
         state_.missSoundPath = s.missSoundPath;
         state_.sliderValue = s.sliderValue;
         QString error;
-        ASSERT_TRUE(SaveSettings(state_, &error)) << error.toStdString();
+        ASSERT_TRUE(SaveSettings(state_, state_, &error)) << error.toStdString();
         Scramble();
-        EXPECT_TRUE(LoadSettings(state_));
+        EXPECT_TRUE(LoadSettings(state_, state_));
         EXPECT_EQ(Settings::Of(state_), s);
     }
 }
@@ -324,8 +324,8 @@ TEST_F(SettingsFileTest, WritesBackWhatItReadInItsOwnForm)
     // ends up in both path lines.
     WriteRaw(SettingsPath(state_), "  2.5\r\n 90 \r\n/t/three.txt\r\n/s/h.wav\r\n/s/r.wav\r\n"
                                    "/s/m.wav\r\n/t/seven.txt\r\n 0.50\r\n");
-    ASSERT_TRUE(LoadSettings(state_));
-    ASSERT_TRUE(SaveSettings(state_));
+    ASSERT_TRUE(LoadSettings(state_, state_));
+    ASSERT_TRUE(SaveSettings(state_, state_));
     QByteArray expected = "2\r\n90\r\n/t/seven.txt\r\n/s/h.wav\r\n/s/r.wav\r\n/s/m.wav\r\n"
                           "/t/seven.txt\r\n0.5\r\n";
     for (int i = 0; i < 12; ++i)
@@ -336,13 +336,13 @@ TEST_F(SettingsFileTest, WritesBackWhatItReadInItsOwnForm)
 TEST_F(SettingsFileTest, APathOutsideCodePage932IsSavedWholeInUtf8)
 {
     state_.trainingTextPath = U("/home/zoë/テスト.txt");
-    ASSERT_TRUE(SaveSettings(state_));
+    ASSERT_TRUE(SaveSettings(state_, state_));
     const QByteArray bytes = ReadRaw(SettingsPath(state_));
     EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF" "1\r\n60\r\n"));
     EXPECT_TRUE(bytes.endsWith(U("<<未使用領域>>\r\n").toUtf8()));
     EXPECT_FALSE(bytes.contains('?'));
     state_.trainingTextPath.clear();
-    ASSERT_TRUE(LoadSettings(state_));
+    ASSERT_TRUE(LoadSettings(state_, state_));
     EXPECT_EQ(state_.trainingTextPath, U("/home/zoë/テスト.txt"));
 }
 
@@ -367,13 +367,13 @@ TEST_F(SettingsFileTest, ALookAlikeTypedOnLinuxStaysInCodePage932AndFindsItsFile
     };
     for (const Case &c : cases)
         *c.path = c.saved;
-    ASSERT_TRUE(SaveSettings(state_));
+    ASSERT_TRUE(SaveSettings(state_, state_));
     const QByteArray bytes = ReadRaw(SettingsPath(state_));
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
     EXPECT_TRUE(bytes.contains("typed\x81\x60.txt\r\n"));
     EXPECT_TRUE(bytes.contains("gone\x81\x7C.wav\r\n"));
     Scramble();
-    ASSERT_TRUE(LoadSettings(state_));
+    ASSERT_TRUE(LoadSettings(state_, state_));
     EXPECT_EQ(state_.trainingTextPath, cases[0].read);
     EXPECT_EQ(state_.heroSoundPath, cases[1].read);
     EXPECT_EQ(state_.rivalSoundPath, cases[2].read);
@@ -410,17 +410,17 @@ TEST_F(SettingsFileTest, ReportsInJapaneseWhyTheFileCannotBeWritten)
         state.setProgramFolder(folder_);
         c.place(state);
         QString error;
-        EXPECT_FALSE(SaveSettings(state, &error));
+        EXPECT_FALSE(SaveSettings(state, state, &error));
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.reason))) << error.toStdString();
         // Without a place for the reason it still fails, and does not crash.
-        EXPECT_FALSE(SaveSettings(state));
+        EXPECT_FALSE(SaveSettings(state, state));
     }
     EXPECT_FALSE(QFile::exists(InFolder("missing")));
     QString error;
     Module1 unmade;
     unmade.setProgramFolder(folder_);
     unmade.dataFolder = InFolder("a-file/typetoki");
-    SaveSettings(unmade, &error);
+    SaveSettings(unmade, unmade, &error);
     EXPECT_TRUE(error.contains(InFolder("a-file/typetoki") + " を作れません: "
                                + U("保存先のパスの途中にフォルダーでないものがあります")))
         << error.toStdString();
@@ -429,26 +429,26 @@ TEST_F(SettingsFileTest, ReportsInJapaneseWhyTheFileCannotBeWritten)
 #ifdef Q_OS_UNIX
 TEST_F(SettingsFileTest, AWriteFailingHalfWayKeepsThePreviousFile)
 {
-    state_.gameMode = 3;
+    state_.gameMode = GameMode::Vs;
     state_.timeLimitSeconds = 120;
-    ASSERT_TRUE(SaveSettings(state_));
+    ASSERT_TRUE(SaveSettings(state_, state_));
     const QByteArray before = ReadRaw(SettingsPath(state_));
 
-    state_.gameMode = 2;
+    state_.gameMode = GameMode::Rival;
     state_.trainingTextPath = QString(200, u'x');
     QString error;
     bool saved = true;
     {
         FileSizeLimit limit(64);
         ASSERT_TRUE(limit.active());
-        saved = SaveSettings(state_, &error);
+        saved = SaveSettings(state_, state_, &error);
     }
     EXPECT_FALSE(saved);
     EXPECT_TRUE(error.startsWith(U("ファイルが大きすぎます"))) << error.toStdString();
     EXPECT_EQ(ReadRaw(SettingsPath(state_)), before);
     EXPECT_EQ(QDir(folder_).entryList(QDir::Files | QDir::Hidden), QStringList{"tatak.ini"});
-    ASSERT_TRUE(LoadSettings(state_));
-    EXPECT_EQ(state_.gameMode, 3);
+    ASSERT_TRUE(LoadSettings(state_, state_));
+    EXPECT_EQ(state_.gameMode, GameMode::Vs);
     EXPECT_EQ(state_.timeLimitSeconds, 120);
 }
 #endif

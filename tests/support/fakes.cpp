@@ -121,4 +121,16 @@ void Harness::start()
     game.Command2_Click();
 }
 
+void Harness::startTraining(const QStringList &lines)
+{
+    const QString path = texts.filePath(QStringLiteral("training.txt"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(lines.join(QStringLiteral("\r\n")).toUtf8());
+    file.close();
+    state.gameMode = GameMode::Training;
+    state.trainingTextPath = path;
+    start();
+}
+
 }  // namespace typetoki::testing

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <vector>
 
 namespace typetoki::testing {
@@ -66,11 +67,13 @@ private:
     std::deque<double> randoms_;
 };
 
-// The main window's boxes as strings. Setting Text1 to a different text
-// calls the game's change handler at once, as a real edit box does.
+// The main window's boxes as strings: what the game last wrote to each.
+// Setting Text1 to a different text calls the game's change handler at
+// once, as a real edit box does.
 class FakeScreen final : public Screen {
 public:
-    QString text(Box box) const override { return boxes.value(box); }
+    QString inputText() const override { return boxes.value(Box::Text1); }
+    QString text(Box box) const { return boxes.value(box); }
     void setText(Box box, const QString &text) override;
     void setLabel4Color(Rgb color) override { label4Color = color; }
     void setModeLabel(const QString &caption, Rgb color) override
@@ -113,12 +116,27 @@ struct Harness {
     void typeText(const QString &keys);
     // START, then the countdown run through: the game is playing afterwards.
     void start();
+    // The same in training mode, on a text of these lines (in UTF-8).
+    void startTraining(const QStringList &lines);
+    // The target line replaced, as only nested events leave it: emptied
+    // with nothing typed, say.
+    void showLine(const QString &line) { game.showTargetLine(line); }
     QString box(Box b) const { return screen.text(b); }
 
     Module1 state;
     FakeWorld world;
     FakeScreen screen;
     Game game;
+    QTemporaryDir texts;
 };
 
 }  // namespace typetoki::testing
+
+namespace typetoki {
+
+inline void PrintTo(LineKind kind, std::ostream *os)
+{
+    *os << "line kind " << int(kind);
+}
+
+}  // namespace typetoki

@@ -1,9 +1,9 @@
 #include "support/samplehistory.h"
 
 #include "engine/numbers.h"
+#include "engine/rank.h"
 #include "engine/texthash.h"
 #include "persistence/historydatabase.h"
-#include "ui/form2.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -84,7 +84,7 @@ GameResult RealisticGame(int gameMode, int timeLimitSeconds, const QDateTime &pl
 
     GameResult game;
     game.playedAt = playedAt;
-    game.gameMode = std::int16_t(gameMode);
+    game.gameMode = GameMode(gameMode);
     game.timeLimitSeconds = std::int16_t(timeLimitSeconds);
 
     const QStringList lines = TrainingLines();
@@ -156,8 +156,7 @@ GameResult RealisticGame(int gameMode, int timeLimitSeconds, const QDateTime &pl
     if (timeLimitSeconds >= 5 && hits > 0)
         game.peakText = CutText(keysPerSecond * (1.15 + 0.2 * uniform(rng)));
     game.scoreText = CutText(score);
-    game.rankIndex = RankIndex(std::floor(ReadNumber(game.scoreText)), gameMode, timeLimitSeconds);
-    game.rankTitle = RankRowFor(game.rankIndex).title;
+    Grade(game);
     return game;
 }
 

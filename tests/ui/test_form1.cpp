@@ -1,5 +1,8 @@
 // The real main window on the offscreen platform, driven by real key and
 // mouse events, with the clock and the waits under the test's control.
+#include "platform/eventpump.h"
+#include "platform/steadyclock.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
@@ -7,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QInputMethodEvent>
@@ -28,19 +32,25 @@ using namespace typetoki::testing;
 
 namespace {
 
-class TestForm1 : public Form1 {
+// Made before the window, which takes its dialogs at once.
+struct OwnDialogs {
+    FakeDialogs dialogs;
+};
+
+class TestForm1 : private OwnDialogs, public Form1 {
 public:
-    TestForm1(Module1 &state, FakeWorld &world) : Form1(state, {world, world, world, world})
+    TestForm1(Module1 &state, FakeWorld &world)
+        : Form1(state, {world, world, world, world}, OwnDialogs::dialogs)
     {
         Timer1->stop();  // ticks come from the fake world
     }
-    void showMessage(const QString &text) override { messages << text; }
+    // The message boxes shown, by their text.
+    QStringList messages() const { return dialogs.texts(); }
     void openSettingsDialog() override { opened << "settings"; }
     void openScoreBoard() override { opened << "scores"; }
     void openHowToPlay() override { opened << "howto"; }
     void openStaff() override { opened << "staff"; }
     void openAbout() override { opened << "about"; }
-    QStringList messages;
     QStringList opened;
 };
 
@@ -165,7 +175,7 @@ TEST(Form1, SelectChangesTheModeLabel)
 {
     Window w;
     QTest::mouseClick(w.form.Command5, Qt::LeftButton);
-    EXPECT_EQ(w.state.gameMode, 2);
+    EXPECT_EQ(w.state.gameMode, GameMode::Rival);
     EXPECT_EQ(w.form.Label1->text(), "ヴォルグ\u3000+\u3000ダーク・ゲート");
     EXPECT_EQ(w.form.Label1->palette().color(QPalette::WindowText), QColor(255, 0, 255));
 }
@@ -181,7 +191,7 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
     EXPECT_EQ(w.form.Text2[3]->text(), "9");
     EXPECT_EQ(w.form.Text2[5]->text(), "100");
     EXPECT_EQ(w.form.Text5[0]->toPlainText(), "エヤエヤエヤ\n");
-    EXPECT_EQ(w.form.text(Box::Text5_0), "エヤエヤエヤ\r\n");
+    EXPECT_EQ(w.form.game().echoText(0), "エヤエヤエヤ\r\n");
     EXPECT_EQ(w.form.Text1->text(), "");
 
     QTest::keyClick(w.form.Text1, 'x');
@@ -193,11 +203,11 @@ TEST(Form1, TypedChantKeysAreJudgedAndEchoed)
 TEST(Form1, BackspaceAndEnterInTrainingMode)
 {
     Window w;
-    w.state.gameMode = 4;
+    w.state.gameMode = GameMode::Training;
     w.start();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
     EXPECT_TRUE(AcceptsInputMethod(w.form.Text1));
-    const QString target = w.form.text(Box::Text4);
+    const QString target = w.form.game().targetLine();
     // Composed text arrives without printable key presses; Enter judges it.
     w.form.Text1->insert(target.left(1) + "#");
     EXPECT_EQ(w.state.inputCount, 0);
@@ -218,11 +228,11 @@ TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
         w.form.setInputMethodSwitch(&control);
         w.form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w.form));
-        w.state.gameMode = mode;
+        w.state.gameMode = GameMode(mode);
         w.start();
         ASSERT_TRUE(w.form.Text1->hasFocus());
-        const bool ordinary = !w.form.text(Box::Text4).startsWith("eya") &&
-                              !w.form.text(Box::Text4).startsWith("hiku");
+        const bool ordinary = !w.form.game().targetLine().startsWith("eya") &&
+                              !w.form.game().targetLine().startsWith("hiku");
         EXPECT_EQ(control.turnedOn, ordinary ? 1 : 0) << "mode " << mode;
         EXPECT_EQ(AcceptsInputMethod(w.form.Text1), ordinary) << "mode " << mode;
     }
@@ -231,9 +241,9 @@ TEST(Form1, OnlyOrdinaryLinesAskForJapaneseEntry)
 TEST(Form1, CommittedJapaneseWaitsForEnterEvenAfterALetter)
 {
     Window w;
-    w.state.gameMode = 4;
+    w.state.gameMode = GameMode::Training;
     w.start();
-    const QString target = w.form.text(Box::Text4);
+    const QString target = w.form.game().targetLine();
     QTest::keyClick(w.form.Text1, 'x');  // a miss, typed with the input method off
     ASSERT_EQ(w.state.inputCount, 1);
     w.form.Text1->clear();
@@ -279,10 +289,10 @@ TEST(Form1, EnterPressesTheFocusedButtonAndOnlyThenTheDefault)
         for (const Case &c : cases) {
             SCOPED_TRACE(std::string(c.where) + (enter == Qt::Key_Enter ? ", keypad" : ""));
             Window w;
-            w.state.gameMode = 4;
+            w.state.gameMode = GameMode::Training;
             w.start();
             ASSERT_EQ(w.state.gamePhase, kPlaying);
-            w.form.Text1->insert(w.form.text(Box::Text4).left(1));
+            w.form.Text1->insert(w.form.game().targetLine().left(1));
             QWidget *focus = c.focus(w.form);
             focus->setFocus();
             ASSERT_EQ(w.form.focusWidget(), focus);
@@ -331,10 +341,10 @@ TEST(Form1Commands, IdleEveryCommandActs)
     Window w;
     RunEveryCommand(w.form);
     EXPECT_EQ(w.form.opened, kEveryWindow);
-    ASSERT_EQ(w.form.messages.size(), 3);
-    EXPECT_EQ(w.form.messages[0], "がおぉぉぉぉぉぉぉぉぉ");
-    EXPECT_EQ(w.form.messages[1], "ひよわ" + QString(232, u'ぅ'));
-    EXPECT_EQ(w.form.messages[2], "ちからこそ正義だぁぁぁぁぁ");
+    ASSERT_EQ(w.form.messages().size(), 3);
+    EXPECT_EQ(w.form.messages()[0], "がおぉぉぉぉぉぉぉぉぉ");
+    EXPECT_EQ(w.form.messages()[1], "ひよわ" + QString(232, u'ぅ'));
+    EXPECT_EQ(w.form.messages()[2], "ちからこそ正義だぁぁぁぁぁ");
 }
 
 TEST(Form1Commands, CountdownAndPlayRefuseSettingsScoresAndAboutSilently)
@@ -346,7 +356,7 @@ TEST(Form1Commands, CountdownAndPlayRefuseSettingsScoresAndAboutSilently)
     });
     w.start();
     EXPECT_EQ(w.form.opened, kAlwaysOpen);
-    EXPECT_EQ(w.form.messages.size(), 3);  // the joke items still answer
+    EXPECT_EQ(w.form.messages().size(), 3);  // the joke items still answer
 
     w.form.opened.clear();
     ASSERT_EQ(w.state.gamePhase, kPlaying);
@@ -438,21 +448,21 @@ TEST(Form1Settings, AreReadWhenTheWindowIsMadeAndWrittenByEveryWayOfClosing)
         SCOPED_TRACE(route.name);
         Window first;
         EXPECT_EQ(first.form.Label4->text(), "");  // no settings file yet
-        first.state.gameMode = 3;
+        first.state.gameMode = GameMode::Vs;
         first.state.timeLimitSeconds = 30;
         first.start();  // closing in the middle of a game
         route.close(first.form);
         EXPECT_FALSE(first.form.isVisible());
-        EXPECT_TRUE(first.form.messages.isEmpty());
+        EXPECT_TRUE(first.form.messages().isEmpty());
 
         Module1 state;
         state.setProgramFolder(first.folder.dir.path());
         FakeWorld world;
         TestForm1 second(state, world);
-        EXPECT_EQ(state.gameMode, 3);
+        EXPECT_EQ(state.gameMode, GameMode::Vs);
         EXPECT_EQ(state.timeLimitSeconds, 30);
         EXPECT_EQ(second.Label4->text(), "30");
-        EXPECT_EQ(second.Label1->text(), LookOfMode(3)->caption);
+        EXPECT_EQ(second.Label1->text(), Text(RowOf(GameMode::Vs)->caption));
     }
 }
 
@@ -463,12 +473,12 @@ TEST(Form1Settings, AFailedSaveIsReportedAndTheWindowStillCloses)
     ASSERT_TRUE(QDir(w.folder.dir.path()).mkdir("tatak.ini"));
     w.form.close();
     EXPECT_FALSE(w.form.isVisible());
-    ASSERT_EQ(w.form.messages.size(), 1);
+    ASSERT_EQ(w.form.messages().size(), 1);
     // What failed, where, and why, in the player's language.
-    EXPECT_EQ(w.form.messages[0].section(u'\n', 0, 1),
+    EXPECT_EQ(w.form.messages()[0].section(u'\n', 0, 1),
               "設定を保存できませんでした。\n" + w.folder.dir.filePath("tatak.ini"));
-    EXPECT_TRUE(w.form.messages[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
-        << w.form.messages[0].toStdString();
+    EXPECT_TRUE(w.form.messages()[0].section(u'\n', 3).startsWith("同じ名前のフォルダーがあります"))
+        << w.form.messages()[0].toStdString();
 }
 
 TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
@@ -504,4 +514,23 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
         EXPECT_TRUE(modal);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// The real clock and waits: closing the window ends the countdown at once.
+TEST(QtEventPump, ClosingTheWindowDuringTheRealCountdownEndsItPromptly)
+{
+    Module1 state;
+    TempProgramFolder folder(state);
+    SteadyClock clock;
+    QtEventPump pump;
+    FakeWorld world;  // random numbers and sound only
+    Form1 form(state, {clock, pump, world, world});
+    form.show();
+    QTimer::singleShot(300, &form, [&] { form.close(); });
+    QElapsedTimer timer;
+    timer.start();
+    form.game().Command2_Click();
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_EQ(state.gamePhase, kIdle);
+    EXPECT_FALSE(form.isVisible());
 }

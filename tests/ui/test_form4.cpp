@@ -2,6 +2,7 @@
 // keys, with the file dialog and the message box replaced by doubles that
 // answer from a script and take notes.
 #include "engine/game.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/text.h"
 #include "ui/form4.h"
@@ -67,28 +68,9 @@ Written WrittenOf(const Module1 &s)
             s.sliderValue, s.timeLimitSeconds};
 }
 
-struct Shown {
-    QString title, text;
-};
-
 // The dialog over a game state, with doubles for everything it reaches.
 struct Dialog {
-    explicit Dialog(Module1 initial = GameState()) : state(std::move(initial))
-    {
-        form.setFileDialog([this](QWidget *, const QString &filter, const QString &name) {
-            filters << filter;
-            offered << name;
-            if (answers.empty())
-                return FileDialogAnswer{};
-            FileDialogAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        });
-        form.setMessageBox([this](QWidget *, const QString &title, const QString &text) {
-            messages.push_back({title, text});
-        });
-        form.show();
-    }
+    explicit Dialog(Module1 initial = GameState()) : state(std::move(initial)) { form.show(); }
 
     void showPage(int n)
     {
@@ -111,11 +93,14 @@ struct Dialog {
     Module1 state;
     FakeScreen screen;
     FakeWorld world;
-    Form4 form{state, screen, world};
-    std::deque<FileDialogAnswer> answers;
-    QStringList filters;
-    QStringList offered;
-    std::vector<Shown> messages;
+    FakeDialogs dialogs;
+    Form4 form{state, screen, world, dialogs};
+    // The file dialogs' answers in line, what they were shown, and the
+    // message boxes.
+    std::deque<FileDialogAnswer> &answers = dialogs.answers;
+    QStringList &filters = dialogs.filters;
+    QStringList &offered = dialogs.offered;
+    std::vector<FakeDialogs::Message> &messages = dialogs.messages;
 };
 
 FileDialogAnswer Chosen(const QString &name) { return {FileDialogAnswer::Chosen, name}; }
@@ -641,7 +626,8 @@ TEST(Form4, QtsFileDialogOffersTheRememberedNameAndTakesAMissingFile)
             dialog->reject();
         }
     });
-    const FileDialogAnswer answer = ShowOpenFileDialog(nullptr, kTextFilter, remembered);
+    QtDialogs dialogs;
+    const FileDialogAnswer answer = dialogs.openFile(nullptr, kTextFilter, remembered);
     EXPECT_FALSE(refused) << "the dialog refused a file that does not exist";
     EXPECT_EQ(seenFilters, NameFilters(kTextFilter));
     EXPECT_EQ(seenSelection, QStringList{remembered});
@@ -652,6 +638,6 @@ TEST(Form4, QtsFileDialogOffersTheRememberedNameAndTakesAMissingFile)
         if (QWidget *dialog = QApplication::activeModalWidget())
             static_cast<QDialog *>(dialog)->reject();
     });
-    EXPECT_EQ(ShowOpenFileDialog(nullptr, kTextFilter, remembered).outcome,
+    EXPECT_EQ(dialogs.openFile(nullptr, kTextFilter, remembered).outcome,
               FileDialogAnswer::Cancelled);
 }

@@ -7,6 +7,7 @@
 #include "engine/targetlines.h"
 #include "persistence/scorefile.h"
 #include "persistence/settingsfile.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "ui/form4.h"
@@ -112,7 +113,7 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
         h.make(text, training, kTrainingTextLimit);
         Timed("training text", [&] {
             Harness game;
-            game.state.gameMode = 4;
+            game.state.gameMode = GameMode::Training;
             game.state.trainingTextPath = text;
             game.start();
             EXPECT_EQ(game.state.gamePhase, kIdle);
@@ -125,16 +126,11 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
             state.setProgramFolder(dir.path());
             FakeScreen screen;
             FakeWorld world;
-            Form4 form(state, screen, world);
-            QStringList messages;
-            form.setFileDialog([&](QWidget *, const QString &, const QString &) {
-                return FileDialogAnswer{FileDialogAnswer::Chosen, text};
-            });
-            form.setMessageBox([&](QWidget *, const QString &, const QString &message) {
-                messages << message;
-            });
+            FakeDialogs dialogs;
+            dialogs.answers = {{FileDialogAnswer::Chosen, text}};
+            Form4 form(state, screen, world, dialogs);
             QTest::mouseClick(form.Command3, Qt::LeftButton);
-            EXPECT_EQ(messages, QStringList{kTrainingTextError});
+            EXPECT_EQ(dialogs.texts(), QStringList{kTrainingTextError});
             EXPECT_EQ(form.Text1->text(), "");
         });
 
@@ -143,8 +139,8 @@ TEST(HostilePaths, EveryReaderAnswersAtOnceAsForAnUnreadableFile)
         state.setProgramFolder(dir.path());
         h.make(SettingsPath(state), settings, 0);
         Timed("settings", [&] {
-            EXPECT_EQ(LoadSettings(state), h.settingsRead);
-            EXPECT_EQ(state.gameMode, h.settingsRead ? 2 : 1);
+            EXPECT_EQ(LoadSettings(state, state), h.settingsRead);
+            EXPECT_EQ(state.gameMode, h.settingsRead ? GameMode::Rival : GameMode::Hero);
             EXPECT_EQ(state.timeLimitSeconds, h.settingsRead ? 30 : 60);
         });
 

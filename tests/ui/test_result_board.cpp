@@ -3,7 +3,9 @@
 // result, and a whole game played on a fake clock through both windows to a
 // record in the high-score file.
 #include "engine/numbers.h"
-#include "engine/textfile.h"
+#include "engine/rank.h"
+#include "persistence/textfile.h"
+#include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/text.h"
 #include "ui/form2.h"
@@ -31,8 +33,6 @@ using namespace typetoki;
 using namespace typetoki::testing;
 
 namespace {
-
-const QChar kIdeographicSpace(0x3000);
 
 // ---- Helpers --------------------------------------------------------------------
 
@@ -85,18 +85,6 @@ QStringList Padded(QStringList names)
     return names;
 }
 
-// A board whose beeps and messages the test hears instead of the player.
-class TestForm3 : public Form3 {
-public:
-    using Form3::Form3;
-    int beeps = 0;
-    QStringList messages;
-
-protected:
-    void beep() override { ++beeps; }
-    void showMessage(const QString &text) override { messages << text; }
-};
-
 // A result screen that counts the boards it opens, and notes whether it was
 // still on screen underneath.
 class TestForm2 : public Form2 {
@@ -114,34 +102,36 @@ protected:
 };
 
 // Everything a board needs: a program folder of its own, the game state and
-// the main window's boxes as they stand after a game.
+// the result of a finished game.
 struct Board {
     Board()
     {
         state.setProgramFolder(folder.path());
-        state.gameMode = 1;
+        state.gameMode = GameMode::Hero;
         state.timeLimitSeconds = 60;
     }
-    // The figures a finished game leaves on the main window.
+    // The figures a finished game ends with.
     void finishGame(const QString &score, const QString &hits, const QString &accuracy,
                     const QString &speed)
     {
-        screen.boxes[Box::Text3] = score;
-        screen.boxes[Box::Text2_4] = hits;
-        screen.boxes[Box::Text2_5] = accuracy;
-        screen.boxes[Box::Text2_6] = speed;
+        finished.scoreText = score;
+        finished.correctText = hits;
+        finished.accuracyText = accuracy;
+        finished.speedText = speed;
         state.scoreBoardFlag = 1;
     }
-    std::unique_ptr<TestForm3> open()
+    std::unique_ptr<Form3> open()
     {
-        auto board = std::make_unique<TestForm3>(state, screen);
+        auto board = std::make_unique<Form3>(state, &finished, dialogs);
         board->show();
         return board;
     }
 
     QTemporaryDir folder;
     Module1 state;
-    FakeScreen screen;
+    GameResult finished;
+    // The beeps and messages the test hears instead of the player.
+    FakeDialogs dialogs;
 };
 
 // Acts on modal windows as they come up: each step waits until a window of
@@ -201,120 +191,6 @@ private:
 
 }  // namespace
 
-// ---- Rank table -----------------------------------------------------------------
-
-TEST(RankTable, EveryGradeWithItsRangeTitleAndComment)
-{
-    struct Grade {
-        int low, high;
-        QString title, comment;
-    };
-    const Grade grades[] = {
-        {0, 0, u"雷堂鉄男"_qs, u"雷堂剛助の父。いまだに出番がない。"_qs},
-        {1, 5, u"ガルム大佐の手下"_qs, u"えっ？もう終わり？まだ準備運動のつもりだったんですけど～\u3000大佐～～置いていかないでくださいよォ～～\u3000ちょっと休憩してから追いかけますんで～～"_qs},
-        {6, 8, u"靴みがきのサム"_qs, u"道案内ならまかせてくれよ\u3000だんな！\u3000チップは弾んでくれよな"_qs},
-        {9, 10, u"占いのオババ"_qs, u"水晶玉をよく落とす"_qs},
-        {11, 11, u"怪人ガマ男"_qs, u"石にされた男"_qs},
-        {12, 12, u"解説屋のボブ"_qs, u"説明が長い"_qs},
-        {13, 13, u"下宿のハナおばさん"_qs, u"家賃の取り立てには厳しい！"_qs},
-        {14, 14, u"元拳法家ロウ"_qs, u"むかしは師範代。いまは用心棒"_qs},
-        {15, 15, u"師匠カスミ"_qs, u"気功使いの女"_qs},
-        {16, 16, u"ガルム大佐"_qs, u"この鋼鉄の腕は百人力だァァァ―――――――ッ!!"_qs},
-        {17, 17, u"泥人形使い"_qs, u"ケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロケロ"_qs},
-        {18, 18, u"雷堂剛右衛門"_qs, u"レクサ一族の祖先"_qs},
-        {19, 20, u"嵐のゼファー"_qs, u"嵐の戦士"_qs},
-        {21, 22, u"雷堂剛一"_qs, u"雷鳴双龍拳（サンダーツインドラゴン）ーっ!!左右からの同時攻撃\u3000奥義！天空落雷撃（スカイサンダーボルト）!!"_qs},
-        {23, 25, u"雷堂剛次"_qs, u"勝負は最後の一秒まで終わっちゃいないぜ！"_qs},
-        {26, 28, u"Volg"_qs, u"非苦"_qs.repeated(55)},
-        {29, 30, u"雷堂剛助"_qs, u"エヤ"_qs.repeated(77) + u"！！"_qs},
-    };
-    const auto &table = RankTable();
-    ASSERT_EQ(std::size(grades) + 1, table.size());
-    for (std::size_t i = 0; i < std::size(grades); ++i) {
-        const Grade &g = grades[i];
-        SCOPED_TRACE(g.title.toStdString());
-        EXPECT_EQ(table[i].title, g.title);
-        EXPECT_EQ(table[i].comment, g.comment);
-        // Every value of the range finds this row, and only this one.
-        for (int v = g.low; v <= g.high; ++v)
-            EXPECT_EQ(&RankRowFor(v), &table[i]) << v;
-    }
-    EXPECT_EQ(table.back().title, u"覇王ゼノン"_qs);
-    EXPECT_EQ(table.back().comment,
-              u"まさに、あなたは伝説の覇者です。作者もこんな点数は出したことがありません。"_qs);
-    for (int v : {31, 32, 100, 32767, -1, -2, -32768})
-        EXPECT_EQ(&RankRowFor(v), &table.back()) << v;
-}
-
-TEST(RankTable, LongCommentsAndBlanksAreExact)
-{
-    const auto &table = RankTable();
-    struct Length {
-        int rankIndex;
-        int characters;
-        int ideographicSpaces;
-    };
-    const Length lengths[] = {
-        {3, 70, 2}, {7, 29, 2}, {16, 24, 0}, {17, 60, 0}, {22, 54, 1}, {27, 110, 0}, {30, 156, 0},
-    };
-    for (const Length &l : lengths) {
-        const QString &comment = RankRowFor(l.rankIndex).comment;
-        EXPECT_EQ(comment.size(), l.characters) << l.rankIndex;
-        EXPECT_EQ(comment.count(kIdeographicSpace), l.ideographicSpaces) << l.rankIndex;
-    }
-    // No ordinary blank anywhere: every blank in the table is ideographic.
-    for (const RankRow &row : table) {
-        EXPECT_FALSE(row.title.contains(u' ')) << row.title.toStdString();
-        EXPECT_FALSE(row.comment.contains(u' ')) << row.title.toStdString();
-    }
-    EXPECT_EQ(RankRowFor(17).comment.count(u"ケロ"_qs), 30);
-    EXPECT_TRUE(RankRowFor(30).comment.endsWith(u"ヤ！！"_qs));
-    EXPECT_EQ(RankRowFor(16).comment.count(QChar(0x2015)), 7);
-    EXPECT_EQ(RankRowFor(3).comment.count(QChar(0xFF5E)), 7);
-}
-
-TEST(RankIndex, GradesTheDisplayedScorePerSecondInDoubles)
-{
-    struct Case {
-        double shownScore;
-        int mode, seconds;
-        int rankIndex;
-        QString title;
-    };
-    const Case cases[] = {
-        // 775 / 30 * 1.2 is 30.999999999999996 in doubles, not 31.
-        {775, 2, 30, 30, u"雷堂剛助"_qs},
-        {775, 3, 30, 30, u"雷堂剛助"_qs},
-        {275, 2, 30, 10, u"占いのオババ"_qs},
-        // The fraction of the displayed score plays no part.
-        {1234.56, 1, 60, 20, u"嵐のゼファー"_qs},
-        {1234.56, 3, 60, 24, u"雷堂剛次"_qs},
-        {1234.56, 4, 60, 205, u"覇王ゼノン"_qs},
-        {59.99, 1, 60, 0, u"雷堂鉄男"_qs},
-        {1860, 1, 60, 31, u"覇王ゼノン"_qs},
-        {1859.99, 1, 60, 30, u"雷堂剛助"_qs},
-        {0, 2, 3600, 0, u"雷堂鉄男"_qs},
-        {306, 1, 10, 30, u"雷堂剛助"_qs},
-        {175, 4, 120, 14, u"元拳法家ロウ"_qs},
-        // A mode the game does not have grades 0 whatever the score.
-        {99999, 0, 60, 0, u"雷堂鉄男"_qs},
-        {99999, 5, 60, 0, u"雷堂鉄男"_qs},
-        // Beyond 16 bits: held at the ends, where the top grade covers both.
-        {1e12, 4, 10, 32767, u"覇王ゼノン"_qs},
-        {327680, 1, 10, 32767, u"覇王ゼノン"_qs},
-        {327670, 1, 10, 32767, u"覇王ゼノン"_qs},
-        {-1e12, 1, 10, -32768, u"覇王ゼノン"_qs},
-        {-5, 1, 10, -1, u"覇王ゼノン"_qs},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.shownScore << " points, mode " << c.mode << ", "
-                                        << c.seconds << " s");
-        const std::int16_t index = RankIndex(c.shownScore, c.mode, c.seconds);
-        EXPECT_EQ(index, c.rankIndex);
-        EXPECT_EQ(RankRowFor(index).title, c.title);
-    }
-}
-
 // ---- Result screen --------------------------------------------------------------
 
 namespace {
@@ -322,19 +198,22 @@ namespace {
 struct Result {
     Result()
     {
-        state.gameMode = 3;
+        state.gameMode = GameMode::Vs;
         state.timeLimitSeconds = 60;
         state.scoreBoardFlag = 1;
-        state.currentTarget = u"エヤエヤ非苦\r\n非苦エヤ"_qs;
-        screen.boxes[Box::Text2_3] = "130";
-        screen.boxes[Box::Text2_4] = "120";
-        screen.boxes[Box::Text2_5] = "92.3";
-        screen.boxes[Box::Text2_6] = "2";
-        screen.boxes[Box::Text2_7] = "3.75";
-        screen.boxes[Box::Text3] = "1234.56";
+        game.gameMode = GameMode::Vs;
+        game.timeLimitSeconds = 60;
+        game.echoRecord = u"エヤエヤ非苦\r\n非苦エヤ"_qs;
+        game.judgedText = "130";
+        game.correctText = "120";
+        game.accuracyText = "92.3";
+        game.speedText = "2";
+        game.peakText = "3.75";
+        game.scoreText = "1234.56";
+        Grade(game);
     }
     Module1 state;
-    FakeScreen screen;
+    GameResult game;
 };
 
 }  // namespace
@@ -342,7 +221,7 @@ struct Result {
 TEST(Form2, ShowsTheFinishedGameAndItsGrade)
 {
     Result r;
-    TestForm2 w(r.state, r.screen);
+    TestForm2 w(r.state, r.game);
     EXPECT_EQ(w.windowTitle(), u"結果発表"_qs);
     const QString figures[] = {"130", "120", "92.3", "2", "3.75"};
     for (int i = 3; i <= 7; ++i)
@@ -359,7 +238,7 @@ TEST(Form2, ShowsTheFinishedGameAndItsGrade)
 TEST(Form2, LayoutAndColours)
 {
     Result r;
-    TestForm2 w(r.state, r.screen);
+    TestForm2 w(r.state, r.game);
     EXPECT_EQ(w.size(), QSize(Px(6204), Px(5496)));
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(192, 64, 0));
     struct Place {
@@ -429,7 +308,7 @@ TEST(Form2, NothingTypedAsTheGameEndsClosesTheResult)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Result r;
-        TestForm2 w(r.state, r.screen);
+        TestForm2 w(r.state, r.game);
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         QWidget *focus = QApplication::focusWidget();
@@ -450,7 +329,7 @@ TEST(Form2, EveryWayOfClosingShowsTheBoardOnceFirst)
     for (Route route : {OkButton, CloseBox}) {
         SCOPED_TRACE(int(route));
         Result r;
-        TestForm2 w(r.state, r.screen);
+        TestForm2 w(r.state, r.game);
         w.show();
         switch (route) {
         case OkButton: QTest::mouseClick(w.Command1, Qt::LeftButton); break;
@@ -488,14 +367,14 @@ TEST(Form3, OpensOnTheCurrentSettingsWithNothingToRegister)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode);
         Board b;
-        b.state.gameMode = c.mode;
+        b.state.gameMode = GameMode(c.mode);
         b.state.timeLimitSeconds = c.seconds;
         auto board = b.open();
         EXPECT_EQ(board->windowTitle(), u"ハイスコア"_qs);
         EXPECT_EQ(board->Text9->text(), c.modeText);
         EXPECT_EQ(TextColour(board->Text9), c.modeColour);
         EXPECT_EQ(board->Text8->text(), c.timeText);
-        EXPECT_EQ(board->filterMode(), c.mode);
+        EXPECT_EQ(board->filterMode(), GameMode(c.mode));
         EXPECT_EQ(board->filterTime(), c.seconds);
         EXPECT_EQ(board->sortColumn(), 2);
         EXPECT_EQ(board->Text7->text(), u"得点"_qs);
@@ -759,7 +638,7 @@ TEST(Form3, AFilterChangeListsByScoreAndKeepsTheSortName)
     for (const Step &s : steps) {
         SCOPED_TRACE(s.button->text().toStdString());
         QTest::mouseClick(s.button, Qt::LeftButton);
-        EXPECT_EQ(f.filterMode(), s.mode);
+        EXPECT_EQ(f.filterMode(), GameMode(s.mode));
         EXPECT_EQ(f.filterTime(), s.seconds);
         EXPECT_EQ(f.Text9->text(), s.modeText);
         EXPECT_EQ(TextColour(f.Text9), s.modeColour);
@@ -771,7 +650,7 @@ TEST(Form3, AFilterChangeListsByScoreAndKeepsTheSortName)
         // The accuracy column stays highlighted although the list is by score.
         EXPECT_EQ(BaseColour(f.Text4[0]), QColor(0, 0, 0));
     }
-    EXPECT_EQ(board->beeps, 0);
+    EXPECT_EQ(b.dialogs.beeps, 0);
     // Only the filter changed: the sort buttons use it.
     QTest::mouseClick(f.Command4, Qt::LeftButton);
     EXPECT_EQ(NamesListed(f), Padded({"B", "F", "E", "D", "C", "G", "A"}));
@@ -829,7 +708,7 @@ TEST(Form3, OkRegistersOnceThenTheBoardBrowses)
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     board->close();
     EXPECT_EQ(ReadScores(b.folder.path()), file);
-    EXPECT_EQ(board->messages, QStringList());
+    EXPECT_EQ(b.dialogs.texts(), QStringList());
 }
 
 TEST(Form3, TwoBoardsOpenAtOnceKeepBothResults)
@@ -854,13 +733,13 @@ TEST(Form3, TwoBoardsOpenAtOnceKeepBothResults)
     EXPECT_TRUE(file[12].startsWith("13,Two,650,")) << file[12].toStdString();
     // The second board lists what the file now holds.
     EXPECT_EQ(NamesListed(*second).mid(0, 3), QStringList({"A", "One", "Two"}));
-    EXPECT_EQ(first->messages + second->messages, QStringList());
+    EXPECT_EQ(b.dialogs.texts(), QStringList());
 }
 
 TEST(Form3, TheCloseBoxRegistersAnEmptyName)
 {
     Board b;
-    b.state.gameMode = 2;
+    b.state.gameMode = GameMode::Rival;
     b.state.timeLimitSeconds = 30;
     b.finishGame("87.5", "40", "100", "1.33");
     auto board = b.open();
@@ -903,8 +782,8 @@ TEST(Form3, FiltersOnlyBeepWhileAResultWaits)
     for (QPushButton *button : filters) {
         SCOPED_TRACE(button->text().toStdString());
         QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_EQ(board->beeps, ++expectedBeeps);
-        EXPECT_EQ(f.filterMode(), 1);
+        EXPECT_EQ(b.dialogs.beeps, ++expectedBeeps);
+        EXPECT_EQ(f.filterMode(), GameMode::Hero);
         EXPECT_EQ(f.filterTime(), 60);
         EXPECT_EQ(f.Text9->text(), u"雷堂剛介"_qs);
         EXPECT_EQ(f.Text8->text(), u"60秒"_qs);
@@ -913,13 +792,13 @@ TEST(Form3, FiltersOnlyBeepWhileAResultWaits)
     // Sorting works meanwhile, silently.
     QTest::mouseClick(f.Command2, Qt::LeftButton);
     EXPECT_EQ(NamesListed(f), Padded({"G", "F", "E", "C", "B", "A", "D"}));
-    EXPECT_EQ(board->beeps, expectedBeeps);
+    EXPECT_EQ(b.dialogs.beeps, expectedBeeps);
     EXPECT_EQ(b.state.scoreBoardFlag, 1);
 
     // Once registered, the filters work.
     QTest::mouseClick(f.Command5, Qt::LeftButton);
     QTest::mouseClick(f.Command6[1], Qt::LeftButton);
-    EXPECT_EQ(board->beeps, expectedBeeps);
+    EXPECT_EQ(b.dialogs.beeps, expectedBeeps);
     EXPECT_EQ(f.filterTime(), 30);
 }
 
@@ -1003,8 +882,8 @@ TEST(Form3, ASaveThatFailsSaysSoAndKeepsTheList)
         auto board = b.open();
         QTest::keyClicks(board->Text1[Form3::kEntryRow], "Rexa");
         QTest::mouseClick(board->Command5, Qt::LeftButton);
-        ASSERT_EQ(board->messages.size(), 1);
-        const QString &message = board->messages[0];
+        ASSERT_EQ(b.dialogs.texts().size(), 1);
+        const QString message = b.dialogs.texts()[0];
         EXPECT_TRUE(message.startsWith(u"ハイスコアを保存できませんでした。"_qs)) << message.toStdString();
         EXPECT_TRUE(message.contains("tkscore.ini"));
         // The reason follows the path, in Japanese.
@@ -1012,7 +891,7 @@ TEST(Form3, ASaveThatFailsSaysSoAndKeepsTheList)
         EXPECT_EQ(b.state.scoreBoardFlag, 0);
         EXPECT_EQ(RowOf(*board, 0).mid(0, 2), QStringList({"Rexa", "300"}));
         board->close();
-        EXPECT_EQ(board->messages.size(), 1);
+        EXPECT_EQ(b.dialogs.texts().size(), 1);
     }
 }
 
@@ -1046,9 +925,9 @@ TEST(WholeGame, ATenSecondHeroGameEndsInARegisteredRecord)
         board.close();
     });
     int resultScreens = 0;
-    h.game.setEndOfGameHandler([&] {
+    h.game.setEndOfGameHandler([&](const GameResult &game) {
         ++resultScreens;
-        Form2 result(h.state, h.screen);
+        Form2 result(h.state, game);
         script.start();
         result.exec();
     });
@@ -1074,7 +953,7 @@ TEST(WholeGame, ATenSecondHeroGameEndsInARegisteredRecord)
     EXPECT_EQ(h.box(Box::Text2_4), "24");
     EXPECT_EQ(h.box(Box::Text2_6), "2.4");  // hits over the whole 10 s
     EXPECT_GT(ReadNumber(score), 0);
-    EXPECT_EQ(resultTitle, RankRowFor(RankIndex(ReadNumber(score), 1, 10)).title);
+    EXPECT_EQ(resultTitle, RankRowFor(RankIndex(ReadNumber(score), GameMode::Hero, 10)).title);
 
     // The board offered that result and registered it under the name typed.
     EXPECT_EQ(entry.mid(0, 5), QStringList({"", score, h.box(Box::Text2_4), h.box(Box::Text2_6),

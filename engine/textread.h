@@ -1,8 +1,8 @@
 #pragma once
-// Reading and writing the game's text files. Files are written in code page
-// 932 (see cp932.h) with CR LF line ends, the form the game's files have
-// always had; a text that code page cannot hold is written whole in UTF-8
-// with a byte-order mark instead, so no character is lost.
+// Reading text files: the game's own, written in code page 932 (see
+// cp932.h) or, where that cannot hold a text, in UTF-8 behind a byte-order
+// mark; and the texts people bring, in either. Writing the game's files is
+// persistence/textfile.h.
 
 #include "engine/cp932.h"
 
@@ -89,29 +89,5 @@ bool ForEachLineOfFile(QIODevice &file, qint64 length,
 std::optional<QStringList> ReadTextLines(const QString &path,
                                          Encoding guess = Encoding::Utf8WhenValid,
                                          qint64 maxBytes = 1 << 20);
-
-// The file bytes for these lines, each ended by CR LF: code page 932 when
-// every character fits, otherwise UTF-8 behind a byte-order mark.
-QByteArray EncodeLines(const QStringList &lines);
-
-// The same for lines made one at a time: the source passes each line to
-// the visitor it is given, in order, and may be asked twice (a line that
-// only UTF-8 holds turns the whole file to UTF-8). A long file is thus
-// never held as text.
-using LineSource = std::function<void(const std::function<void(QStringView)> &visit)>;
-QByteArray EncodeLines(const LineSource &lines);
-
-// Why a file could not be written or a folder made, from the error number
-// the system gave (0 when none): a short phrase in Japanese, then the
-// English words of Qt or the system in brackets, for a bug report.
-QString FileErrorText(int errorNumber, const QString &english = QString());
-
-// Writes bytes through a temporary file renamed into place, so a failed
-// write leaves any previous file whole. On failure returns false and, when
-// error is given, the reason (FileErrorText).
-bool WriteFileBytes(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-
-// WriteFileBytes of EncodeLines.
-bool WriteTextLines(const QString &path, const QStringList &lines, QString *error = nullptr);
 
 }  // namespace typetoki
