@@ -13,14 +13,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/tests/e2e/common.sh"
 bin=$(cd "${1:-$root/build}" && pwd)/bin
 keys=${2:-60}
-display=:${TYPETOKI_BENCH_DISPLAY:-69}
 unset QT_QPA_PLATFORM
 
 need_tools pulseaudio pactl parec pacat Xvfb xdotool
 find_python
 [ -x "$bin/typetoki" ] || fail "no game in $bin: build it first"
-folder=$(mktemp -d)
-trap finish_test EXIT
+make_folder
 program=$folder/game
 make_program_folder "$program"
 # Long enough for the keys and the clicks around them, about 0.35 s each.

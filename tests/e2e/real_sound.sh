@@ -23,21 +23,19 @@
 #            record is written, so the recording is known to have been live
 #            all along: it must hold those two clicks and nothing else.
 # Usage: real_sound.sh BIN_DIR [hero|rival|cutoff|missing|broken]. Exit 77
-# (skipped) where a tool is missing or no X or sound server can be started.
+# (skipped) where a tool is missing or no sound server can be started.
 set -euo pipefail
 here=$(dirname "$0")
 # shellcheck source=tests/e2e/common.sh
 source "$here/common.sh"
 bin=$1
 case=${2:-hero}
-display=:${TYPETOKI_E2E_DISPLAY:-65}
 # The game must show its windows on the X server started here.
 unset QT_QPA_PLATFORM
 
 need_tools pulseaudio pactl parec pacat Xvfb xdotool
 find_python
-folder=$(mktemp -d)
-trap finish_test EXIT
+make_folder
 program=$folder/game
 make_program_folder "$program"
 
@@ -105,7 +103,7 @@ else
   done
 fi
 stop_process "$rec"
-stop_process "$game"
+quit_game
 
 heard=$("$python" "$here/cues.py" heard "$folder/rec.raw" "$bin") ||
   fail "the recording could not be analysed"
