@@ -1,25 +1,33 @@
 #!/usr/bin/env bash
-# Runs fuzz targets built by fuzz/build.sh, one after the other. Each starts
-# from the corpus kept in the repository, fuzz/corpus/<target>/, and adds what
-# it finds to build-fuzz/corpus/<target>/. Fails when a target finds a crash;
-# the input that caused it is left in build-fuzz/artifacts/.
-#   fuzz/run.sh [SECONDS] [TARGET...]   each for SECONDS (300 when left out);
-#                                       every target built when none is named
-#   fuzz/run.sh --minimise [TARGET...]  rewrites fuzz/corpus/<target>/ as the
-#                                       fewest, smallest inputs that cover all
-#                                       both corpora cover
+# Runs fuzz targets built by fuzz/build.sh. Each starts from the corpus kept
+# in the repository, fuzz/corpus/<target>/, and adds what it finds to
+# build-fuzz/corpus/<target>/. Fails when a target finds a crash; the input
+# that caused it is left in build-fuzz/artifacts/.
+#   fuzz/run.sh [-j JOBS] [SECONDS] [TARGET...]
+#       each target for SECONDS (300 when left out), JOBS at a time (1 when
+#       left out); every target built when none is named
+#   fuzz/run.sh --minimise [TARGET...]
+#       rewrites fuzz/corpus/<target>/ as the fewest, smallest inputs that
+#       cover all that both corpora cover
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=build-fuzz
 minimise=""
+jobs=1
 seconds=300
 if [ "${1:-}" = --minimise ]; then
   minimise=1
   shift
-elif [ $# -gt 0 ]; then
-  seconds=$1
-  shift
+else
+  if [ "${1:-}" = -j ]; then
+    jobs=$2
+    shift 2
+  fi
+  if [ $# -gt 0 ]; then
+    seconds=$1
+    shift
+  fi
 fi
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -35,7 +43,7 @@ mkdir -p "$out/artifacts" "$out/logs"
 
 # Every save goes through a temporary file that is synced to disk; in a
 # memory-backed folder that costs nothing, on a disk it is most of the time.
-# Each target's temporary files stay in a folder of the run's own.
+# The runs' temporary files stay in a folder of their own.
 base=${TMPDIR:-/tmp}
 [ -n "${TMPDIR:-}" ] || ! [ -d /dev/shm ] || ! [ -w /dev/shm ] || base=/dev/shm
 scratch=$(mktemp -d "$base/typetoki-fuzz.XXXXXX")
@@ -43,28 +51,44 @@ trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
 
 options=(-max_len=4096 -timeout=10)
-failed=0
-for t in "${targets[@]}"; do
-  seeds=fuzz/corpus/$t
-  mkdir -p "$seeds" "$out/corpus/$t"
-  if [ -n "$minimise" ]; then
-    mkdir "$scratch/$t"
-    "$out/fuzz/$t" -merge=1 "${options[@]}" "$scratch/$t" "$seeds" "$out/corpus/$t" \
-      >"$out/logs/$t-merge.log" 2>&1 || { echo "!! $t: merge failed, see $out/logs/$t-merge.log" >&2; exit 1; }
-    rm -f "$seeds"/*
-    cp -r "$scratch/$t/." "$seeds/"
-    echo "$t: $(ls "$seeds" | wc -l) inputs, $(du -sb "$seeds" | cut -f1) bytes in $seeds"
-    continue
-  fi
-  echo "== $t for ${seconds}s"
-  if ! "$out/fuzz/$t" "$out/corpus/$t" "$seeds" "${options[@]}" -max_total_time="$seconds" \
-       -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" >"$out/logs/$t.log" 2>&1; then
-    echo "!! $t found a crash, see $out/logs/$t.log" >&2
-    failed=1
-  fi
-  # The last status line (coverage, features, corpus) and the run's figures.
+
+# Merges what target $1 found into its corpus in the repository.
+minimise_corpus() {
+  local t=$1 seeds=fuzz/corpus/$1
+  mkdir -p "$seeds" "$out/corpus/$t" "$scratch/$t"
+  "$out/fuzz/$t" -merge=1 "${options[@]}" "$scratch/$t" "$seeds" "$out/corpus/$t" \
+    >"$out/logs/$t-merge.log" 2>&1 || { echo "!! $t: merge failed, see $out/logs/$t-merge.log" >&2; return 1; }
+  rm -f "$seeds"/*
+  cp -r "$scratch/$t/." "$seeds/"
+  echo "$t: $(find "$seeds" -type f | wc -l) inputs, $(du -sb "$seeds" | cut -f1) bytes in $seeds"
+}
+
+# Runs target $1 and prints its last coverage line (coverage, features,
+# corpus) and figures; returns non-zero when it found a crash.
+fuzz_target() {
+  local t=$1 status=0
+  mkdir -p "fuzz/corpus/$t" "$out/corpus/$t"
+  "$out/fuzz/$t" "$out/corpus/$t" "fuzz/corpus/$t" "${options[@]}" -max_total_time="$seconds" \
+    -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" >"$out/logs/$t.log" 2>&1 || status=$?
+  echo "== $t, ${seconds}s"
   grep -E '^#[0-9]+' "$out/logs/$t.log" | tail -n 1 || true
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
     "$out/logs/$t.log" || true
+  [ "$status" -eq 0 ] || echo "!! $t found a crash, see $out/logs/$t.log" >&2
+  return "$status"
+}
+
+failed=0
+if [ -n "$minimise" ]; then
+  for t in "${targets[@]}"; do minimise_corpus "$t" || failed=1; done
+  exit $failed
+fi
+# Up to $jobs targets at once, each printing its summary when it ends.
+pids=()
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || failed=1; done
+  fuzz_target "$t" &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
 exit $failed

@@ -54,4 +54,4 @@ UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
   run_tests build-asan --timeout 600
 
 fuzz/build.sh
-fuzz/run.sh 20
+fuzz/run.sh -j 2 20
