@@ -5,8 +5,7 @@
 # cue's onset in the recording set against the moment its key was sent
 # (bench/sound_latency.py tells how the two time lines are tied).
 # Usage: bench/sound_latency.sh [BUILD_DIR [KEYS]]   (build/ and 60 keys when
-# left out). On X display :69 unless TYPETOKI_BENCH_DISPLAY names another.
-# About 30 seconds.
+# left out). About 30 seconds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tests/e2e/common.sh
