@@ -78,7 +78,8 @@ start_x_server() {
     kill -0 "$xvfb" 2>/dev/null || fail "Xvfb could not start"
     sleep 0.05
   done
-  export DISPLAY=:$(tr -dc 0-9 <"$folder/x-display")
+  DISPLAY=:$(tr -dc 0-9 <"$folder/x-display")
+  export DISPLAY
   [ "$DISPLAY" != : ] || fail "Xvfb named no display"
   xdotool getmouselocation >/dev/null 2>&1 || fail "no X server answers on $DISPLAY"
 }

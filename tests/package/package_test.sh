@@ -20,7 +20,8 @@ done
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir "$scratch/tmp"
-export TMPDIR=$scratch/tmp
+TMPDIR="$scratch/tmp"
+export TMPDIR
 
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
     { cat "$scratch/cpack.log"; fail "cpack"; }
