@@ -5,6 +5,11 @@
 # xvfb, rec, main and launched, and sets game to the game's process id.
 # shellcheck disable=SC2154,SC2034
 
+# xdotool reads window titles in the locale's encoding: the game's Japanese
+# titles are found only in a UTF-8 locale, which a machine whose locale is
+# POSIX (a fresh Debian, a CI runner) lacks.
+export LC_ALL=C.UTF-8
+
 fail() { echo "FAILED: $*" >&2; exit 1; }
 # Exit 77 is a skip to CTest, which still counts it as passed; under CI=true,
 # where every tool is installed, a skip is a fault to report.
