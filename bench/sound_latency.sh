@@ -5,22 +5,19 @@
 # cue's onset in the recording set against the moment its key was sent
 # (bench/sound_latency.py tells how the two time lines are tied).
 # Usage: bench/sound_latency.sh [BUILD_DIR [KEYS]]   (build/ and 60 keys when
-# left out). On X display :69 unless TYPETOKI_BENCH_DISPLAY names another.
-# About 30 seconds.
+# left out). About 30 seconds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tests/e2e/common.sh
 source "$root/tests/e2e/common.sh"
 bin=$(cd "${1:-$root/build}" && pwd)/bin
 keys=${2:-60}
-display=:${TYPETOKI_BENCH_DISPLAY:-69}
 unset QT_QPA_PLATFORM
 
 need_tools pulseaudio pactl parec pacat Xvfb xdotool
 find_python
 [ -x "$bin/typetoki" ] || fail "no game in $bin: build it first"
-folder=$(mktemp -d)
-trap finish_test EXIT
+make_folder
 program=$folder/game
 make_program_folder "$program"
 # Long enough for the keys and the clicks around them, about 0.35 s each.

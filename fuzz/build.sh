@@ -1,33 +1,15 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang's libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/. See fuzz/README.md.
+# Builds the fuzz targets of fuzz/CMakeLists.txt with clang's libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/fuzz/, from
+# the same libraries as the game. See fuzz/README.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-CXX=${CXX:-clang++}
 out=build-fuzz
-mkdir -p "$out"
-
-# Qt's headers insist on position-independent code.
-flags=(-std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer
-       -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -I. $(pkg-config --cflags Qt6Core))
-libs=($(pkg-config --libs Qt6Core))
-
-engine=(engine/numbers.cpp engine/textread.cpp engine/cp932.cpp engine/regularfile.cpp)
-persistence=(persistence/textfile.cpp persistence/settingsfile.cpp persistence/scorefile.cpp
-             persistence/datafolder.cpp)
-
-build() {
-  local target=$1
-  shift
-  echo "building $out/$target"
-  "$CXX" "${flags[@]}" "fuzz/$target.cpp" "$@" -o "$out/$target" "${libs[@]}"
-}
-
-build fuzz_numbers "${engine[0]}" &
-build fuzz_cp932 "${engine[@]:1}" "${persistence[0]}" &
-wait
-build fuzz_settings "${engine[@]}" "${persistence[0]}" "${persistence[1]}" "${persistence[3]}" &
-build fuzz_scores "${engine[@]}" "${persistence[0]}" "${persistence[@]:2}" &
-wait
+if [ ! -f "$out/CMakeCache.txt" ]; then
+  # Debian's clang-14 comes without the plain name.
+  cxx=${CXX:-$(command -v clang++ || command -v clang++-14 || echo clang++)}
+  cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER="$cxx" \
+    -DTYPETOKI_FUZZ=ON -DBUILD_TESTING=OFF -DTYPETOKI_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+fi
+cmake --build "$out" --target typetoki_fuzz

@@ -1,66 +1,96 @@
 #!/usr/bin/env bash
-# Runs each fuzz target for SECONDS seconds (default 300), one after the
-# other, each with its own corpus under build-fuzz/corpus/<target>. Fails when
-# a target finds a crash; the input that caused it is left in
-# build-fuzz/artifacts/. Usage: fuzz/run.sh [SECONDS] [TARGET...]
+# Runs fuzz targets built by fuzz/build.sh. Each starts from the corpus kept
+# in the repository, fuzz/corpus/<target>/, and adds what it finds to
+# build-fuzz/corpus/<target>/. Fails when a target finds a crash; the input
+# that caused it is left in build-fuzz/artifacts/.
+#   fuzz/run.sh [-j JOBS] [SECONDS] [TARGET...]
+#       each target for SECONDS (300 when left out), JOBS at a time (1 when
+#       left out); every target built when none is named
+#   fuzz/run.sh --minimise [TARGET...]
+#       rewrites fuzz/corpus/<target>/ as a few small inputs that reach every
+#       branch both corpora reach
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:-300}
-shift || true
-targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings fuzz_scores fuzz_numbers fuzz_cp932)
-
-# Every save goes through a temporary file that is synced to disk; in a
-# memory-backed folder that costs nothing, on a disk it is most of the time.
-if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
-  export TMPDIR=/dev/shm
-fi
-
 out=build-fuzz
+minimise=""
+jobs=1
+seconds=300
+if [ "${1:-}" = --minimise ]; then
+  minimise=1
+  shift
+else
+  if [ "${1:-}" = -j ]; then
+    jobs=$2
+    shift 2
+  fi
+  if [ $# -gt 0 ]; then
+    seconds=$1
+    shift
+  fi
+fi
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for bin in "$out"/fuzz/fuzz_*; do
+    if [ -f "$bin" ] && [ -x "$bin" ]; then targets+=("$(basename "$bin")"); fi
+  done
+fi
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $out/fuzz: run fuzz/build.sh first" >&2; exit 2; }
 for t in "${targets[@]}"; do
-  [ -x "$out/$t" ] || { echo "$out/$t is missing: run fuzz/build.sh first" >&2; exit 2; }
+  [ -x "$out/fuzz/$t" ] || { echo "$out/fuzz/$t is missing: run fuzz/build.sh first" >&2; exit 2; }
 done
 mkdir -p "$out/artifacts" "$out/logs"
 
-# A few well-formed files to start from, so the fuzzer does not have to
-# discover the line structure on its own.
-seed() {
-  local dir=$1 name=$2
-  shift 2
-  [ -e "$dir/$name" ] || printf "$@" > "$dir/$name"
+# Every save goes through a temporary file that is synced to disk; in a
+# memory-backed folder that costs nothing, on a disk it is most of the time.
+# The runs' temporary files stay in a folder of their own.
+base=${TMPDIR:-/tmp}
+[ -n "${TMPDIR:-}" ] || ! [ -d /dev/shm ] || ! [ -w /dev/shm ] || base=/dev/shm
+scratch=$(mktemp -d "$base/typetoki-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+
+options=(-max_len=4096 -timeout=10)
+
+# Merges what target $1 found into its corpus in the repository. Covering
+# each branch, not each count of passes through it, keeps that corpus to
+# dozens of inputs instead of hundreds; the runs find the counts again fast.
+minimise_corpus() {
+  local t=$1 seeds=fuzz/corpus/$1
+  mkdir -p "$seeds" "$out/corpus/$t" "$scratch/$t"
+  "$out/fuzz/$t" -set_cover_merge=1 -use_counters=0 "${options[@]}" "$scratch/$t" "$seeds" "$out/corpus/$t" \
+    >"$out/logs/$t-merge.log" 2>&1 || { echo "!! $t: merge failed, see $out/logs/$t-merge.log" >&2; return 1; }
+  rm -f "$seeds"/*
+  cp -r "$scratch/$t/." "$seeds/"
+  echo "$t: $(find "$seeds" -type f | wc -l) inputs, $(du -sb "$seeds" | cut -f1) bytes in $seeds"
 }
-seed_corpus() {
-  local t=$1 dir=$out/corpus/$1
-  mkdir -p "$dir"
-  case $t in
-    fuzz_settings)
-      seed "$dir" saved '1\r\n60\r\n/p/test.txt\r\n/p/eya.wav\r\n/p/hiku.wav\r\n/p/ahh.wav\r\n/p/test.txt\r\n0.1\r\n<<\x96\xa2\x8e\x67\x97\x70\x97\xcc\x88\xe6>>\r\n'
-      seed "$dir" short '4abc\r\n 90 \r\n/a\r\n/b\r\n/c\r\n'
-      seed "$dir" utf8 '\xef\xbb\xbf2\r\n3600\r\n/z\xc3\xab\r\n\r\n\r\n\r\n/t\r\n3.4E+38\r\n' ;;
-    fuzz_scores)
-      seed "$dir" board '1,Taro,12.5,30,2.5,95.5,2000/11/12  13:45:10,1,60\r\n2,\x83\x65\x83\x58\x83\x67,300,40,0.5,100,d,1,60\r\n\r\n3,x,1e999,&HFFFF,-1,007,d,1.0,70000\r\n'
-      seed "$dir" ties '1,a,9,9,9,9,d,2,10\r\n2,b,9,9,9,9,d,2,10\r\n3,c,0,0,0,0,d,2,10\r\n4,d,1,2,3,4,d,2,10,x,y\r\n' ;;
-    fuzz_numbers)
-      seed "$dir" plain ' -12.50E+3x'
-      seed "$dir" radix '&HFFFF'
-      seed "$dir" single '3.402823E+38' ;;
-    fuzz_cp932)
-      seed "$dir" cp932 '\x83\x5e\x83\x43\x83\x76\x93\xac\x8b\x4c\r\n\x87\x40\xb1\r\n'
-      seed "$dir" utf8 '\xef\xbb\xbfZo\xc3\xab\r\n'
-      seed "$dir" lineends 'a\rb\nc\r\n\n\r' ;;
-  esac
+
+# Runs target $1 and prints its last coverage line (coverage, features,
+# corpus) and figures; returns non-zero when it found a crash.
+fuzz_target() {
+  local t=$1 status=0
+  mkdir -p "fuzz/corpus/$t" "$out/corpus/$t"
+  "$out/fuzz/$t" "$out/corpus/$t" "fuzz/corpus/$t" "${options[@]}" -max_total_time="$seconds" \
+    -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" >"$out/logs/$t.log" 2>&1 || status=$?
+  echo "== $t, ${seconds}s"
+  grep -E '^#[0-9]+' "$out/logs/$t.log" | tail -n 1 || true
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
+    "$out/logs/$t.log" || true
+  [ "$status" -eq 0 ] || echo "!! $t found a crash, see $out/logs/$t.log" >&2
+  return "$status"
 }
 
 failed=0
+if [ -n "$minimise" ]; then
+  for t in "${targets[@]}"; do minimise_corpus "$t" || failed=1; done
+  exit $failed
+fi
+# Up to $jobs targets at once, each printing its summary when it ends.
+pids=()
 for t in "${targets[@]}"; do
-  seed_corpus "$t"
-  echo "== $t for ${seconds}s"
-  if ! "$out/$t" "$out/corpus/$t" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-       -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" > "$out/logs/$t.log" 2>&1; then
-    echo "!! $t found a crash, see $out/logs/$t.log" >&2
-    failed=1
-  fi
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$out/logs/$t.log" || true
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || failed=1; done
+  fuzz_target "$t" &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
 exit $failed

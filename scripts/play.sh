@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the game.
+# Installs what the game needs (only what is missing, with sudo when not
+# root), builds the game alone into build-play/ and starts it; arguments go
+# to the game. No test or benchmark is built, and build/, the developers'
+# build, is never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-exec build/bin/typetoki
+scripts/setup.sh game
+if [ ! -f build-play/CMakeCache.txt ]; then
+  cmake -S . -B build-play -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DTYPETOKI_BENCH=OFF
+fi
+cmake --build build-play --target typetoki
+exec build-play/bin/typetoki "$@"

@@ -1,19 +1,18 @@
 #!/usr/bin/env bash
 # Plays a few seconds of the game under a virtual X display and saves
-# screenshots of the main window, idle (out-idle.png) and during the game: scripts/screenshot.sh [build-dir] [out.png]
+# screenshots of the main window, idle (out-idle.png) and during the game:
+# scripts/screenshot.sh [build-dir] [out.png]
 set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/../tests/e2e/common.sh"
 build=${1:-build}
 out=${2:-docs/screenshot.png}
-display=:${TYPETOKI_DISPLAY:-57}
+unset QT_QPA_PLATFORM
 
 mkdir -p "$(dirname "$out")"
-Xvfb "$display" -screen 0 800x600x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $game $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-sleep 1
-"$build/bin/typetoki" >/dev/null 2>&1 &
-game=$!
+make_folder
+start_x_server
+launch "$build/bin/typetoki" >/dev/null 2>&1
 # The splash comes first: a click on the free right edge of its frame goes on.
 splash=""
 for _ in $(seq 50); do

@@ -6,29 +6,23 @@
 # it checks that the splash takes the keyboard and the mouse by itself: a key
 # ends it, a click on its frame goes on.
 set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/../tests/e2e/common.sh"
 build=${1:-build}
 out=${2:-docs}
-display=:${TYPETOKI_DISPLAY:-58}
 preview=$build/tests/typetoki_windows_preview
 [ -x "$preview" ] || { echo "no $preview: build with the tests first" >&2; exit 1; }
+unset QT_QPA_PLATFORM
 
 mkdir -p "$out"
-Xvfb "$display" -screen 0 800x600x24 >/dev/null 2>&1 &
-xvfb=$!
-app=""
-log=$(mktemp)
-trap 'kill $app $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -f "$log"' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  kill -0 $xvfb 2>/dev/null || { echo "Xvfb could not start on $display" >&2; exit 1; }
-  sleep 0.1
-done
+make_folder
+start_x_server
+log=$folder/preview.log
 
 # Starts the preview of one window and sets win to its X window.
 open_window() {
-  "$preview" "$1" >"$log" 2>/dev/null &
-  app=$!
+  launch "$preview" "$1" >"$log" 2>/dev/null
+  app=$launched
   win=""
   for _ in $(seq 50); do
     win=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
@@ -38,24 +32,21 @@ open_window() {
   sleep 0.7
 }
 
-close_window() {
-  kill "$app" 2>/dev/null || true
-  wait "$app" 2>/dev/null || true
-  app=""
+close_preview() {
+  stop_process "$app"
 }
 
 # Waits for the preview to end by itself and checks what it said.
 expect_end() {
   for _ in $(seq 25); do
-    kill -0 "$app" 2>/dev/null || break
+    running "$app" || break
     sleep 0.2
   done
-  if kill -0 "$app" 2>/dev/null; then
+  if running "$app"; then
     echo "the splash stayed open after: $1" >&2
     exit 1
   fi
-  wait "$app" 2>/dev/null || true
-  app=""
+  stop_process "$app"
   grep -qx "$1" "$log" || { echo "the splash did not report: $1" >&2; exit 1; }
 }
 
@@ -63,7 +54,7 @@ for name in splash howto staff about; do
   open_window "$name"
   import -window "$win" "$out/$name.png"
   echo "$out/$name.png"
-  close_window
+  close_preview
 done
 
 open_window splash

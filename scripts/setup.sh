@@ -1,38 +1,67 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game and its tests need (only those
-# missing), then configures and builds into build/. Safe to run again: with
-# nothing to install and nothing changed it takes a second or two.
+# Installs the Debian packages that are missing (with sudo when not root):
+#   scripts/setup.sh game   what building and running the game needs
+#   scripts/setup.sh test   that, and what the tests, the benchmarks, fuzzing
+#                           and the package checks need besides
+# Asks dpkg once for the whole list, so with nothing missing it takes a
+# fraction of a second.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
-  libsndfile1-dev libsamplerate0-dev libpulse-dev
-  libgtest-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
-  fonts-ipafont-gothic
-  qt6-svg-dev dpkg-dev desktop-file-utils appstream lintian
-  xvfb xdotool imagemagick
-  pulseaudio pulseaudio-utils python3 python3-numpy libx11-6 libxtst6
-  fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
-  mecab libmecab-dev mecab-ipadic-utf8
-  qt6-charts-dev libqt6opengl6-dev libqt6sql6-sqlite
+# Building and running the game. A feature of the game that needs a package
+# adds it here, and scripts/play.sh installs it; what only the tests use
+# goes in the list below.
+game_packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev qt6-qpa-plugins   # Qt Widgets; GL's headers for its CMake files; the X11 platform
+  qt6-svg-dev                              # the desktop icons
+  libsndfile1-dev libsamplerate0-dev       # reading the cue files and converting them once
+  libpulse-dev                             # the one stream the cues play through
+  fonts-ipafont-gothic                     # the Japanese screens
+  mecab libmecab-dev mecab-ipadic-utf8     # readings of kanji for romaji practice
+  qt6-charts-dev libqt6opengl6-dev         # the charts of the history (Qt Charts' CMake files want OpenGL's)
+  libqt6sql6-sqlite                        # the history of games
 )
 
+# The tests, the benchmarks and fuzzing, on top of the game's.
+test_packages=(
+  libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev                              # fuzz targets
+  locales                                                  # a decimal-comma locale
+  dpkg-dev desktop-file-utils appstream lintian            # the package checks
+  xvfb xdotool imagemagick python3 libx11-6 libxtst6       # games played under Xvfb
+  pulseaudio pulseaudio-utils python3-numpy                # cues recorded and told apart
+  fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon      # the Japanese input method
+)
+
+case ${1:-} in
+  game) wanted=("${game_packages[@]}") ;;
+  test) wanted=("${game_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: scripts/setup.sh game|test" >&2; exit 2 ;;
+esac
+
+declare -A installed=()
+while read -r name status; do
+  [ "$status" = installed ] && installed[${name%%:*}]=1
+done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+for p in "${wanted[@]}"; do
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get update -qq
+  # sudo clears the environment, so the variable is given after it.
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ ! -f build/CMakeCache.txt ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# A locale that writes a decimal comma, for the test that the game's
+# numbers ignore it.
+if [ "$1" = test ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  echo "Generating the de_DE.UTF-8 locale"
+  "${sudo[@]}" sh -c "sed -i '/^# *de_DE.UTF-8 UTF-8/d' /etc/locale.gen; echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen"
+  "${sudo[@]}" locale-gen >/dev/null
 fi
-cmake --build build --parallel

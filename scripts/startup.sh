@@ -3,27 +3,25 @@
 # its splash being on screen (several runs, median), and the peak memory of
 # the game while a game is played: scripts/startup.sh [build-dir] [runs]
 set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/../tests/e2e/common.sh"
 build=${1:-build}
 runs=${2:-7}
-display=:${TYPETOKI_DISPLAY:-59}
+unset QT_QPA_PLATFORM
 
-Xvfb "$display" -screen 0 800x600x24 >/dev/null 2>&1 &
-xvfb=$!
-game=""
-trap 'kill $game $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+make_folder
+start_x_server
 
 times=()
 for _ in $(seq "$runs"); do
   start=$(date +%s%N)
-  "$build/bin/typetoki" >/dev/null 2>&1 &
-  game=$!
+  launch "$build/bin/typetoki" >/dev/null 2>&1
+  game=$launched
   # xdotool's own --sync looks only every half second: poll closer.
   until xdotool search --onlyvisible --class typetoki >/dev/null 2>&1; do sleep 0.005; done
   end=$(date +%s%N)
   times+=($(( (end - start) / 1000000 )))
-  kill "$game"; wait "$game" 2>/dev/null || true
+  stop_process "$game"
 done
 sorted=$(printf '%s\n' "${times[@]}" | sort -n | tr '\n' ' ')
 median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
@@ -31,8 +29,8 @@ echo "launch to splash on screen (ms): $sorted"
 echo "median: $median ms"
 
 # Peak memory: through the splash into a game, typing for a few seconds.
-"$build/bin/typetoki" >/dev/null 2>&1 &
-game=$!
+launch "$build/bin/typetoki" >/dev/null 2>&1
+game=$launched
 splash=$(xdotool search --sync --onlyvisible --class typetoki | head -n 1)
 eval "$(xdotool getwindowgeometry --shell "$splash")"
 xdotool mousemove $((X + WIDTH - 14)) $((Y + HEIGHT / 2)) click 1

@@ -6,8 +6,9 @@
 # game_to_high_score.sh --installed BUILD_DIR: the same game from the Debian
 # package unpacked with dpkg -x, played by an ordinary user (nobody, when the
 # test runs as root) for whom the program folder is read-only, so the two
-# files must be in that user's data folder. Exit 77 (skipped) where no X
-# server can be started or the packaging tools are missing.
+# files must be in that user's data folder. The game is ended from its menu
+# and must exit cleanly. Exit 77 (skipped) where Xvfb, xdotool or the
+# packaging tools are missing.
 set -euo pipefail
 # shellcheck source=tests/e2e/common.sh
 source "$(dirname "$0")/common.sh"
@@ -21,13 +22,11 @@ else
   bin=$1
   shots=${2:-}
 fi
-display=:${TYPETOKI_E2E_DISPLAY:-63}
 # The game must show its windows on the X server started here.
 unset QT_QPA_PLATFORM
 
-need_tools Xvfb xdotool
-folder=$(mktemp -d)
-trap finish_test EXIT
+need_tools Xvfb xdotool python3
+make_folder
 start_x_server
 
 if [ -z "$installed" ]; then
@@ -54,13 +53,17 @@ else
     chmod a-w "$program"
   fi
   start=("${player[@]}" "$folder/root/usr/bin/typetoki")
+  "${player[@]}" test -x "$folder/root/usr/bin/typetoki" ||
+    fail "the player cannot reach $folder: a folder above it is closed to others"
 fi
 hero_game_settings "$program" > "$data/tatak.ini"
 [ -z "$installed" ] || [ "$(id -u)" -ne 0 ] || chown nobody:nogroup "$data/tatak.ini"
 
-launch "${start[@]}" >/dev/null 2>&1
+launch "${start[@]}" >"$folder/game.log" 2>&1
+game=$launched
 pass_splash_and_start
 play_to_high_score "eyaeyaeyaeyaeyaeyaeyaeyaeyaeya" "$data"
+quit_game
 [ "$data" = "$program" ] || [ ! -e "$program/tkscore.ini" ] || fail "tkscore.ini was written in the program folder"
 check_record "$data" 1 10 "$(single_passes 30 0)"
 echo "PASSED: $(tr -d '\r' < "$data/tkscore.ini")"

@@ -21,17 +21,15 @@ source "$(dirname "$0")/common.sh"
 bin=$1
 case=$2
 shots=${3:-}
-display=:${TYPETOKI_E2E_DISPLAY:-70}
 # The game must show its windows on the X server started here.
 unset QT_QPA_PLATFORM
 
-need_tools Xvfb xdotool fcitx5 fcitx5-remote dbus-daemon
+need_tools Xvfb xdotool fcitx5 fcitx5-remote dbus-daemon python3
 [ -n "$(find /usr/lib -path '*/fcitx5/anthy.so' -print -quit)" ] || skip "Anthy for fcitx5 is not installed (Debian: fcitx5-anthy)"
 [ -n "$(find /usr/lib -path '*/qt6/plugins/platforminputcontexts/*fcitx5*' -print -quit)" ] ||
   skip "fcitx5's Qt 6 plugin is not installed (Debian: fcitx5-frontend-qt6)"
 
-folder=$(mktemp -d)
-trap finish_test EXIT
+make_folder
 start_x_server
 
 # The session bus and fcitx5 read and write nothing of the real user's: their
@@ -80,6 +78,7 @@ limit=15
 training=$program/lines.txt game_settings "$mode" "$limit" "$program" >"$program/tatak.ini"
 
 launch env QT_IM_MODULE=fcitx "$program/typetoki" >"$folder/game.log" 2>&1
+game=$launched
 pass_splash_and_start
 xdotool windowfocus "$main"
 sleep 0.5
@@ -143,5 +142,6 @@ case $case in
 esac
 
 finish_game "$program" "$limit"
+quit_game
 check_record "$program" "$mode" "$limit" "$passes"
 echo "PASSED: $(tr -d '\r' < "$program/tkscore.ini")"

@@ -48,14 +48,12 @@ here=$(dirname "$0")
 source "$here/common.sh"
 bin=$1
 case=${2:-hero}
-display=:${TYPETOKI_E2E_DISPLAY:-65}
 # The game must show its windows on the X server started here.
 unset QT_QPA_PLATFORM
 
 need_tools pulseaudio pactl parec pacat Xvfb xdotool
 find_python
-folder=$(mktemp -d)
-trap finish_test EXIT
+make_folder
 program=$folder/game
 make_program_folder "$program"
 
@@ -200,7 +198,7 @@ else
   done
 fi
 stop_process "$rec"
-stop_process "$game"
+quit_game
 
 heard="" levels=""
 for recording in "${recordings[@]}"; do

@@ -2,20 +2,26 @@
 # Builds the Debian package and the portable archive from a finished build,
 # unpacks both into a scratch folder, checks what a desktop and a player would
 # find there, and starts the unpacked program far enough to show its splash.
-# Exit 77 (skipped) when the Debian tools it needs are missing.
+# Exit 77 (skipped) when the Debian tools it needs are missing; under
+# CI=true, where they are installed, that is a failure instead.
 set -eu
 
 build=$1
+fail() { echo "FAIL: $*"; exit 1; }
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian; do
     if ! command -v "$tool" >/dev/null 2>&1; then
+        [ "${CI:-}" != true ] || fail "$tool is not installed, and CI=true allows no skip"
         echo "SKIP: $tool is not installed"
         exit 77
     fi
 done
 
+# The tools' temporary files (lintian leaves some) go with the scratch folder.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+mkdir "$scratch/tmp"
+TMPDIR="$scratch/tmp"
+export TMPDIR
 
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
     { cat "$scratch/cpack.log"; fail "cpack"; }

@@ -32,8 +32,9 @@ TEST_P(ChooseDataFolderTest, PicksTheFolderAndCreatesThePlayersWhenUsed)
     const QString program = root.filePath(QStringLiteral("program"));
     const QString player = root.filePath(QStringLiteral("home/.local/share/typetoki"));
     ASSERT_TRUE(QDir().mkpath(program));
-    if (c.playerFolderExistsBefore)
+    if (c.playerFolderExistsBefore) {
         ASSERT_TRUE(QDir().mkpath(player));
+    }
 
     std::vector<QString> asked;
     const WritableProbe probe = [&](const QString &folder) {
