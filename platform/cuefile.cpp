@@ -142,7 +142,10 @@ std::vector<float> Resample(std::vector<float> stereo, int rate)
     data.src_ratio = ratio;
     if (src_simple(&data, SRC_SINC_MEDIUM_QUALITY, kCueChannels) != 0)
         return {};
-    out.resize(size_t(data.output_frames_gen) * kCueChannels);
+    // The converter gives a frame more than the change of rate makes of the
+    // file's: ten seconds of sound would last longer than a cue may.
+    const long frames = long((std::int64_t(inFrames) * kCueRate + rate - 1) / rate);
+    out.resize(size_t(std::min(data.output_frames_gen, frames)) * kCueChannels);
     return out;
 }
 

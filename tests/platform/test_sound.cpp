@@ -186,6 +186,21 @@ TEST(LoadCue, ReadsTheBytesAsLibsndfileReadsTheFile)
     }
 }
 
+TEST(LoadCue, TheLongestCueAtAnyRateLastsTenSecondsAndNoMore)
+{
+    // The converter used to give one frame more than the rate change
+    // makes of the file's frames, so ten seconds came out longer.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cue.flac"));
+    for (const int rate : {8000, 11025, 22050, 44100, 48000, 96000}) {
+        SCOPED_TRACE(rate);
+        ASSERT_TRUE(WriteTone(path, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, rate, 1, kLongestCueSeconds));
+        const LoadedCue cue = LoadCue(path);
+        ASSERT_TRUE(cue.samples);
+        EXPECT_EQ(cue.samples->size(), std::size_t(kLongestCueSeconds * kCueRate * kCueChannels));
+    }
+}
+
 TEST(LoadCue, ConvertsRateAndChannelsButNotTheSound)
 {
     QTemporaryDir dir;
