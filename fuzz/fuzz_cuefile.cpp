@@ -59,9 +59,12 @@ FileSound ReadDirectly(const QString &path)
     const int channels = sound.info.channels;
     if (channels >= 1 && channels <= 64 && sound.info.samplerate > 0) {
         const sf_count_t most = sf_count_t(kLongestCueSeconds) * sound.info.samplerate;
-        std::vector<float> frame(std::size_t(channels) * 256);
+        // In pieces of as many frames as the game reads: libsndfile's DWVW
+        // decoder gives a cut file's frames otherwise for other sizes.
+        constexpr sf_count_t kPiece = 4096;
+        std::vector<float> frame(std::size_t(channels * kPiece));
         for (;;) {
-            const sf_count_t got = sf_readf_float(file, frame.data(), 256);
+            const sf_count_t got = sf_readf_float(file, frame.data(), kPiece);
             if (got <= 0)
                 break;
             for (sf_count_t i = 0; i < got && !sound.longer; ++i) {
