@@ -1,5 +1,6 @@
 #include "engine/regularfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,8 +50,13 @@ FileBytes ReadRegularFile(const QString &path, qint64 maxBytes)
     result.problem = OpenRegularFile(file, path, maxBytes);
     if (result.problem != FileProblem::None)
         return result;
-    // One byte past the limit tells a file that grew since it was opened.
-    result.bytes = file.read(maxBytes + 1);
+    // QIODevice::read(n) sets aside n bytes whatever the file holds, and the
+    // bytes it returns keep that room: as much as the file was found to hold
+    // is asked for, and one byte more tells a file that grew since; only
+    // then is the rest up to one byte past the limit read.
+    result.bytes = file.read(std::min(file.size(), maxBytes) + 1);
+    if (result.bytes.size() > file.size() && result.bytes.size() <= maxBytes)
+        result.bytes += file.read(maxBytes + 1 - result.bytes.size());
     if (file.error() != QFileDevice::NoError) {
         result.bytes.clear();
         result.problem = FileProblem::Unreadable;

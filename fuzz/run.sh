@@ -52,13 +52,22 @@ export TMPDIR=$scratch
 
 options=(-max_len=4096 -timeout=10)
 
+# Target $1's options: the common ones, then those of fuzz/$1.options, if
+# any (one line; a later option overrides an earlier one).
+options_of() {
+  local -a own=()
+  [ ! -f "fuzz/$1.options" ] || read -ra own <"fuzz/$1.options"
+  echo "${options[@]}" "${own[@]}"
+}
+
 # Merges what target $1 found into its corpus in the repository. Covering
 # each branch, not each count of passes through it, keeps that corpus to
 # dozens of inputs instead of hundreds; the runs find the counts again fast.
 minimise_corpus() {
   local t=$1 seeds=fuzz/corpus/$1
   mkdir -p "$seeds" "$out/corpus/$t" "$scratch/$t"
-  "$out/fuzz/$t" -set_cover_merge=1 -use_counters=0 "${options[@]}" "$scratch/$t" "$seeds" "$out/corpus/$t" \
+  # shellcheck disable=SC2046
+  "$out/fuzz/$t" -set_cover_merge=1 -use_counters=0 $(options_of "$t") "$scratch/$t" "$seeds" "$out/corpus/$t" \
     >"$out/logs/$t-merge.log" 2>&1 || { echo "!! $t: merge failed, see $out/logs/$t-merge.log" >&2; return 1; }
   rm -f "$seeds"/*
   cp -r "$scratch/$t/." "$seeds/"
@@ -70,7 +79,8 @@ minimise_corpus() {
 fuzz_target() {
   local t=$1 status=0
   mkdir -p "fuzz/corpus/$t" "$out/corpus/$t"
-  "$out/fuzz/$t" "$out/corpus/$t" "fuzz/corpus/$t" "${options[@]}" -max_total_time="$seconds" \
+  # shellcheck disable=SC2046
+  "$out/fuzz/$t" "$out/corpus/$t" "fuzz/corpus/$t" $(options_of "$t") -max_total_time="$seconds" \
     -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" >"$out/logs/$t.log" 2>&1 || status=$?
   echo "== $t, ${seconds}s"
   grep -E '^#[0-9]+' "$out/logs/$t.log" | tail -n 1 || true

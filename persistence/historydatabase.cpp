@@ -68,8 +68,8 @@ const char *const kStepTo2[] = {
     " SELECT DISTINCT text_path, text_hash FROM %1.game"
     " WHERE text_path <> '' OR text_hash <> ''",
     "ALTER TABLE %1.game ADD COLUMN text_id INTEGER REFERENCES training_text (id)",
-    "UPDATE %1.game SET text_id = (SELECT t.id FROM %1.training_text t"
-    " WHERE t.path = game.text_path AND t.hash = game.text_hash)",
+    ("UPDATE %1.game SET text_id = (SELECT t.id FROM %1.training_text t"
+     " WHERE t.path = game.text_path AND t.hash = game.text_hash)"),
     "ALTER TABLE %1.game DROP COLUMN text_path",
     "ALTER TABLE %1.game DROP COLUMN text_hash",
 };

@@ -1,5 +1,6 @@
 #include "persistence/scorefile.h"
 
+#include "engine/cp932.h"
 #include "engine/numbers.h"
 #include "persistence/textfile.h"
 #include "persistence/datafolder.h"
@@ -76,6 +77,13 @@ QString ScoreFieldText(QString text)
     text.replace(u',', u'\uFF0C');
     text.replace(u'\r', u' ');
     text.replace(u'\n', u' ');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;  // a character beyond U+FFFF
+        else if (c.isSurrogate() && !IsEscapedByte(c.unicode()))
+            text[i] = u'?';
+    }
     return text;
 }
 

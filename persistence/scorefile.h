@@ -35,7 +35,9 @@ struct ScoreRecord {
 };
 
 // A name or date as it can be stored: a comma becomes the full-width comma
-// and a line break a blank, so the text never splits its record.
+// and a line break a blank, so the text never splits its record; half of a
+// character (a surrogate without its partner, which no encoding holds)
+// becomes "?", as the writers would make of it anyway.
 QString ScoreFieldText(QString text);
 
 // The largest tkscore.ini read, and the most records in it; a board the

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace typetoki {
 
@@ -29,12 +30,18 @@ struct Bytes {
 
 sf_count_t Length(void *user) { return static_cast<Bytes *>(user)->data.size(); }
 
+// As lseek does, a seek may go past the end, where reads then find nothing.
+// Refused, it would leave libsndfile reading on from where it stood, and a
+// chunk claiming more than the file holds would be followed by whatever came
+// next, sound that no other program finds in that file.
 sf_count_t Seek(sf_count_t offset, int whence, void *user)
 {
     auto *b = static_cast<Bytes *>(user);
     const sf_count_t base = whence == SEEK_CUR ? b->at : whence == SEEK_END ? b->data.size() : 0;
+    if (offset > std::numeric_limits<sf_count_t>::max() - std::max<sf_count_t>(base, 0))
+        return -1;
     const sf_count_t to = base + offset;
-    if (to < 0 || to > b->data.size())
+    if (to < 0)
         return -1;
     b->at = to;
     return b->at;
@@ -44,6 +51,8 @@ sf_count_t Read(void *out, sf_count_t count, void *user)
 {
     auto *b = static_cast<Bytes *>(user);
     const sf_count_t n = std::clamp<sf_count_t>(b->data.size() - b->at, 0, std::max<sf_count_t>(count, 0));
+    if (n == 0)
+        return 0;  // at or past the end
     std::memcpy(out, b->data.constData() + b->at, size_t(n));
     b->at += n;
     return n;
@@ -133,7 +142,10 @@ std::vector<float> Resample(std::vector<float> stereo, int rate)
     data.src_ratio = ratio;
     if (src_simple(&data, SRC_SINC_MEDIUM_QUALITY, kCueChannels) != 0)
         return {};
-    out.resize(size_t(data.output_frames_gen) * kCueChannels);
+    // The converter gives a frame more than the change of rate makes of the
+    // file's: ten seconds of sound would last longer than a cue may.
+    const long frames = long((std::int64_t(inFrames) * kCueRate + rate - 1) / rate);
+    out.resize(size_t(std::min(data.output_frames_gen, frames)) * kCueChannels);
     return out;
 }
 

@@ -60,4 +60,21 @@ TEST(RegularFile, HostilePathsAreRefusedQuickly)
     }
 }
 
+// Reading up to the limit in one call set aside the whole limit for the
+// smallest file, and the bytes kept it: 64 MB for every read of a score file
+// of a few lines.
+TEST(RegularFile, TheBytesTakeTheRoomOfTheFileNotOfTheLimit)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("small");
+    WriteRaw(path, "12345");
+    for (const qint64 limit : {qint64(5), qint64(1) << 20, qint64(64) << 20}) {
+        SCOPED_TRACE(limit);
+        const FileBytes read = ReadRegularFile(path, limit);
+        EXPECT_EQ(read.bytes, "12345");
+        EXPECT_LT(read.bytes.capacity(), 1024);
+    }
+}
+
 }  // namespace

@@ -438,6 +438,35 @@ TEST_F(ScoreFileTest, ANameOrDateNeverSplitsItsRecord)
     }
 }
 
+TEST_F(ScoreFileTest, AHalfCharacterTypedIsStoredAsAQuestionMark)
+{
+    // A surrogate without its partner (a paste or an input method may leave
+    // one) fits neither encoding and was written as "?", while the board
+    // showed it as it was typed: it is stored as "?" from the start, which
+    // keeps the file in the code page. A byte kept from a file's name stays.
+    struct Case {
+        std::u16string typed;
+        std::u16string stored;
+    };
+    const Case cases[] = {
+        {u"A\xD83D", u"A?"},
+        {u"\xDE00Z", u"?Z"},
+        {u"\xD83D\xD83D\xDE00", u"?\U0001F600"},
+        {u"\U0001F600", u"\U0001F600"},
+        {u"x\xDC81,", u"x\xDC81\uFF0C"},
+    };
+    for (const Case &c : cases) {
+        const QString typed = QString::fromStdU16String(c.typed);
+        const QString stored = QString::fromStdU16String(c.stored);
+        SCOPED_TRACE(typed.toUtf8().toHex(' ').toStdString());
+        EXPECT_EQ(ScoreFieldText(typed), stored);
+        table_ = ScoreTable();
+        table_.append(Game(typed, {"1", "2", "3", "4"}));
+        Save();
+        EXPECT_EQ(table_.row(1).fields[kPlayerName], stored);
+    }
+}
+
 TEST_F(ScoreFileTest, NamesKeepEveryCharacter)
 {
     enum Form { kCp932, kUtf8WithMark };

@@ -154,6 +154,53 @@ TEST(LoadCue, HostileAndOrdinaryFilesAreReadOrRefusedQuickly)
     }
 }
 
+TEST(LoadCue, ReadsTheBytesAsLibsndfileReadsTheFile)
+{
+    // Files fuzz_cuefile found read otherwise from memory than from disk.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cue"));
+    ASSERT_TRUE(WriteTone(path, SF_FORMAT_W64 | SF_FORMAT_PCM_16, 22050, 1, 0.03));
+    const QByteArray w64 = ReadRaw(path);
+    // A chunk claiming more bytes than the file holds: past its end there
+    // is no sound, not the bytes the reader happened to stand at.
+    QByteArray longFmt = w64;
+    qToLittleEndian<quint64>(60000, longFmt.data() + 56);
+
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+        SoundProblem problem;
+    };
+    const Case cases[] = {
+        {"W64 as written", w64, SoundProblem::None},
+        {"W64 whose fmt chunk runs past the end", longFmt, SoundProblem::NotSound},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRaw(path, c.bytes);
+        SF_INFO info{};
+        SNDFILE *direct = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+        EXPECT_EQ(direct != nullptr, c.problem == SoundProblem::None);
+        sf_close(direct);
+        EXPECT_EQ(LoadCue(path).problem, c.problem);
+    }
+}
+
+TEST(LoadCue, TheLongestCueAtAnyRateLastsTenSecondsAndNoMore)
+{
+    // The converter used to give one frame more than the rate change
+    // makes of the file's frames, so ten seconds came out longer.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cue.flac"));
+    for (const int rate : {8000, 11025, 22050, 44100, 48000, 96000}) {
+        SCOPED_TRACE(rate);
+        ASSERT_TRUE(WriteTone(path, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, rate, 1, kLongestCueSeconds));
+        const LoadedCue cue = LoadCue(path);
+        ASSERT_TRUE(cue.samples);
+        EXPECT_EQ(cue.samples->size(), std::size_t(kLongestCueSeconds * kCueRate * kCueChannels));
+    }
+}
+
 TEST(LoadCue, ConvertsRateAndChannelsButNotTheSound)
 {
     QTemporaryDir dir;
