@@ -578,7 +578,7 @@ void Game::EndGame()
     show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
     const GameResult result = Result(false);
     screen_.showMessage(QStringLiteral("終了！"));
-    if (afterEnd_ && !closing_)
+    if (afterEnd_)
         afterEnd_(result);
 }
 
@@ -600,10 +600,14 @@ GameResult Game::Result(bool abandoned) const
 
 void Game::Shutdown()
 {
+    const bool playing = m_.gamePhase == kPlaying;
     closing_ = true;
     m_.gamePhase = kIdle;
     m_.inputLocked = 0;
     p_.events.cancelWaits();
+    // Its history keeps it, like one ended with END.
+    if (playing && afterEnd_)
+        afterEnd_(Result(true));
 }
 
 }  // namespace typetoki

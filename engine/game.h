@@ -73,13 +73,16 @@ public:
     void ShowMode();
     void ShowTimeLimit();
 
-    // The window is closing: every wait ends at once and no game goes on.
+    // The window is closing: every wait ends at once and no game goes on; a
+    // game in play ends as if abandoned with END.
     void Shutdown();
     bool shuttingDown() const { return closing_; }
 
     // Every game that ends goes here as one value: a finished one after
     // EndGame has announced the end (the result screen hooks in), one
-    // abandoned with END at once, marked so.
+    // abandoned with END, or cut short by the window closing, at once,
+    // marked so. While the window closes (shuttingDown()) the handler must
+    // open no window.
     void setEndOfGameHandler(std::function<void(const GameResult &)> handler)
     {
         afterEnd_ = std::move(handler);
