@@ -1,5 +1,6 @@
 #include "engine/gamestate.h"
 #include "persistence/datafolder.h"
+#include "persistence/historystore.h"
 #include "platform/eventpump.h"
 #include "platform/inputmethodswitch.h"
 #include "platform/mtrandom.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     typetoki::MtRandom random;
     typetoki::SoundCues sound;
     typetoki::Fcitx5Switch inputMethodSwitch;
+    std::unique_ptr<typetoki::HistoryStore> history;
     std::unique_ptr<typetoki::Form1> form;
 
     // The splash is the only window until the player clicks it; a key press
@@ -37,8 +39,12 @@ int main(int argc, char *argv[])
     QObject::connect(splash, &typetoki::frmSplash::frameClicked, &app, [&, splash] {
         splash->deleteLater();
         if (!form) {
+            // Opened on its own thread; a player who leaves at the splash
+            // never gets a file.
+            history = std::make_unique<typetoki::HistoryStore>(state.dataFolder);
             form = std::make_unique<typetoki::Form1>(state, typetoki::Platform{clock, events, random, sound});
             form->setInputMethodSwitch(&inputMethodSwitch);
+            form->setHistoryStore(history.get());
             // One output stream for the whole life of the window.
             sound.open();
         }
@@ -51,5 +57,8 @@ int main(int argc, char *argv[])
     // application object has gone.
     sound.close();
     form.reset();
+    // The history writes what it still keeps (waiting a second at most for
+    // another copy of the game) and ends its thread while Qt SQL is there.
+    history.reset();
     return status;
 }

@@ -3,8 +3,12 @@
 // judging pass and every widget it writes. The waits go to a fake clock, so
 // the pause after a hit costs nothing and only work is timed.
 //
+// And from the end of a game being announced to its result screen: what
+// handing the game to the history adds there.
+//
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
 #include "percentiles.h"
+#include "persistence/historystore.h"
 #include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "ui/form1.h"
@@ -112,9 +116,84 @@ void TypeKeys(benchmark::State &state, int gameMode, int keysPerGame, bool repai
     ReportPercentiles(state, "cpu_", cpuMicros);
 }
 
+constexpr int kHero = 1;
 constexpr int kRival = 2;
+constexpr int kTraining = 4;
 constexpr int kOneMinuteGame = 480;  // a minute at eight keys a second
 constexpr int kWholeLine = 0;
+
+// Notes when the result screen was asked for, and opens none.
+class EndOfGameForm final : public Form1 {
+public:
+    EndOfGameForm(Module1 &state, FakeWorld &world, Dialogs &dialogs)
+        : Form1(state, {world, world, world, world}, dialogs)
+    {
+        Timer1->stop();  // the fake world ticks
+    }
+    void openResultScreen(const GameResult &result) override
+    {
+        resultAsked = std::chrono::steady_clock::now();
+        targets = result.targets.size();
+    }
+    std::chrono::steady_clock::time_point resultAsked;
+    std::size_t targets = 0;
+};
+
+// One-minute games typed at eight keys a second, each ended by time: from
+// the moment "終了！" is closed to the moment the result screen is asked for.
+// The store writes each game on its own thread meanwhile, as in play.
+void EndOfGame(benchmark::State &state, int gameMode)
+{
+    Module1 m;
+    TempProgramFolder folder(m);  // holds the training text
+    FakeWorld world;
+    FakeDialogs dialogs;
+    HistoryStore history(m.dataFolder);
+    EndOfGameForm form(m, world, dialogs);
+    form.setHistoryStore(&history);
+    m.gameMode = GameMode(gameMode);
+    m.timeLimitSeconds = 60;
+    form.show();
+    world.startTicks([&form] { form.game().Timer1_Timer(); });
+    std::chrono::steady_clock::time_point announced;
+    dialogs.onMessage = [&announced] { announced = std::chrono::steady_clock::now(); };
+
+    std::vector<double> micros;
+    std::size_t unwritten = 0;
+    for (auto _ : state) {
+        QTest::mouseClick(form.Command2, Qt::LeftButton);
+        if (m.gamePhase != kPlaying) {
+            state.SkipWithError("the game did not start");
+            return;
+        }
+        for (int i = 0; i < 480; ++i) {
+            world.at(m.startTime + 0.125 * i + 0.01, [&form, gameMode] {
+                const QString next = form.game().targetLine().left(1);
+                if (gameMode != kTraining) {
+                    QTest::keyClick(form.Text1, next.at(0).toLatin1());
+                    return;
+                }
+                form.Text1->insert(next);  // as the input method commits it
+                QTest::keyClick(form.Text1, Qt::Key_Return);
+            });
+        }
+        world.advance(120);  // the training pauses lengthen the game
+        const std::chrono::duration<double> took = form.resultAsked - announced;
+        state.SetIterationTime(took.count());
+        micros.push_back(took.count() * 1e6);
+        if (!history.WaitForIdle(10000)) {
+            state.SkipWithError("the history did not write the game");
+            return;
+        }
+        unwritten = history.Unwritten().size();
+    }
+    if (unwritten != 0) {
+        state.SkipWithError("a game was left unwritten");
+        return;
+    }
+    state.counters["targets"] = double(form.targets);
+    ReportPercentiles(state, "", micros);
+}
 
 }  // namespace
 
@@ -133,6 +212,9 @@ BENCHMARK_CAPTURE(TypeKeys, rival_one_minute_games_painted, kRival, kOneMinuteGa
     ->Iterations(10 * kOneMinuteGame)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_CAPTURE(EndOfGame, hero, kHero)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(EndOfGame, training, kTraining)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {

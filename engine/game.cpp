@@ -3,6 +3,7 @@
 #include "engine/cp932.h"
 #include "engine/numbers.h"
 #include "engine/rank.h"
+#include "engine/texthash.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,6 +50,19 @@ bool FirstCharactersMatch(QStringView typed, QStringView target)
     if (typed.isEmpty() || target.isEmpty())
         return typed.isEmpty() && target.isEmpty();
     return Cp932Form(typed[0].unicode()) == Cp932Form(target[0].unicode());
+}
+
+// The character at the front of a target line, as the history counts it. A
+// character beyond U+FFFF is typed as its two halves, two keys of the game,
+// and counted on the first; a lone second half is either that rest or a byte
+// of the file that was no character at all, and is not counted.
+QStringView FirstCharacter(QStringView target)
+{
+    if (target.isEmpty() || target[0].isLowSurrogate())
+        return {};
+    if (target[0].isHighSurrogate() && target.size() > 1 && target[1].isLowSurrogate())
+        return target.first(2);
+    return target.first(1);
 }
 
 }  // namespace
@@ -192,6 +206,13 @@ void Game::startGame(bool newRecord)
     if (newRecord)
         m_.currentTarget.clear();
     ResetGame();
+    // The history tells texts apart, and an edited text from the one it was,
+    // by the lines as loaded; hashed now rather than at the end, where the
+    // result screen would wait for a long text.
+    if (RowOf(m_.gameMode)->lines == Lines::TrainingText) {
+        result_.trainingTextPath = m_.trainingTextPath;
+        result_.trainingTextHash = TrainingTextHash(lines_);
+    }
     p_.sound.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (!CountDown())
         return;
@@ -215,6 +236,8 @@ void Game::ResetGame()
     m_.peakSpeed = 0;
     screen_.focusInput();
     result_ = GameResult();
+    keyAt_ = kNoKey;
+    unitStart_ = {kNoKey, kNoKey};
     for (int i = 3; i <= 7; ++i)
         screen_.setText(Text2(i), QString());
     show(Box::Text3, result_.scoreText, QStringLiteral("0"));
@@ -317,6 +340,7 @@ void Game::JudgeInput()
         const QString typedTrim = TrimBlanks(typed);
         const QString targetTrim = TrimBlanks(targetLine_);
         const bool hit = FirstCharactersMatch(typedTrim, targetTrim);
+        CountJudgedKey(FirstCharacter(targetTrim), hit);
 
         if (hit) {
             EchoChant();
@@ -372,6 +396,31 @@ void Game::JudgeInput()
     RefreshCounters();
     if (targetLine_.isEmpty())
         NextLine();
+}
+
+void Game::CountJudgedKey(QStringView target, bool hit)
+{
+    // Counted time, as the game's clock counts it: the training pause after a
+    // hit is the game's, not the player's. It is added as the pause begins,
+    // so a key typed during the pause reads earlier than the hit before it;
+    // such a key took the player no time of their own.
+    const double before = keyAt_;
+    keyAt_ = std::max(before, p_.clock.now() - m_.pausedSeconds);
+    if (target.isEmpty())
+        return;
+    // Looked up without a copy of the character: a copy is made only for a
+    // character the game has not met yet.
+    auto it = result_.targets.find(QString::fromRawData(target.data(), target.size()));
+    if (it == result_.targets.end())
+        it = result_.targets.emplace(target.toString(), TargetStats()).first;
+    TargetStats &stats = it->second;
+    ++stats.targeted;
+    if (!hit) {
+        ++stats.missed;
+    } else if (before != kNoKey) {
+        stats.hitSeconds += keyAt_ - before;
+        ++stats.timedHits;
+    }
 }
 
 void Game::RefreshCounters()
@@ -440,6 +489,16 @@ void Game::EchoChant()
     if (letter->endsUnit)
         box = BreakEchoLine(box, 3);
     show(Text5(chant), echo_[chant], box);
+
+    // The history times each unit from the hit on its first letter to the
+    // hit on its last, misses in between included.
+    double &start = unitStart_[std::size_t(chant)];
+    if (letter->opensUnit) {
+        start = keyAt_;
+    } else if (letter->endsUnit && start != kNoKey) {
+        (chant == 0 ? result_.heroUnitSeconds : result_.rivalUnitSeconds).push_back(float(keyAt_ - start));
+        start = kNoKey;
+    }
 }
 
 // ---- Sound and waits -----------------------------------------------------
@@ -519,7 +578,7 @@ void Game::EndGame()
     show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
     const GameResult result = Result(false);
     screen_.showMessage(QStringLiteral("終了！"));
-    if (afterEnd_ && !closing_)
+    if (afterEnd_)
         afterEnd_(result);
 }
 
@@ -541,10 +600,14 @@ GameResult Game::Result(bool abandoned) const
 
 void Game::Shutdown()
 {
+    const bool playing = m_.gamePhase == kPlaying;
     closing_ = true;
     m_.gamePhase = kIdle;
     m_.inputLocked = 0;
     p_.events.cancelWaits();
+    // Its history keeps it, like one ended with END.
+    if (playing && afterEnd_)
+        afterEnd_(Result(true));
 }
 
 }  // namespace typetoki

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace typetoki {
@@ -72,13 +73,16 @@ public:
     void ShowMode();
     void ShowTimeLimit();
 
-    // The window is closing: every wait ends at once and no game goes on.
+    // The window is closing: every wait ends at once and no game goes on; a
+    // game in play ends as if abandoned with END.
     void Shutdown();
     bool shuttingDown() const { return closing_; }
 
     // Every game that ends goes here as one value: a finished one after
     // EndGame has announced the end (the result screen hooks in), one
-    // abandoned with END at once, marked so.
+    // abandoned with END, or cut short by the window closing, at once,
+    // marked so. While the window closes (shuttingDown()) the handler must
+    // open no window.
     void setEndOfGameHandler(std::function<void(const GameResult &)> handler)
     {
         afterEnd_ = std::move(handler);
@@ -109,6 +113,12 @@ private:
     bool LoadTrainingText();
     void NextLine();
     void JudgeInput();
+    // What the history keeps of one judged key: the target (the characters
+    // the line asked for, empty when it asked for nothing) counts as
+    // targeted, a miss also as missed, and a hit adds the time since the
+    // key before. Every judge calls it once a key, hit or miss, before it
+    // acts on the key; the key's moment is then in keyAt_.
+    void CountJudgedKey(QStringView target, bool hit);
     void EchoChant();
     void RefreshCounters();
     bool passStillValid(std::uint64_t serial) const;
@@ -145,6 +155,12 @@ private:
     // every chant unit). It starts afresh with each game and is handed over,
     // completed, when the game ends.
     GameResult result_;
+    // When the key being judged (or, between keys, the last one) was typed,
+    // in counted time; kNoKey before the first key of a game.
+    static constexpr double kNoKey = -std::numeric_limits<double>::infinity();
+    double keyAt_ = kNoKey;
+    // Where the chant unit under way began, per chant; kNoKey when none is.
+    std::array<double, 2> unitStart_{kNoKey, kNoKey};
 
     // Changes whenever play starts, so a judging pass resumed after its game
     // has ended (or a new one has begun) can tell.

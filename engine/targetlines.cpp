@@ -8,12 +8,12 @@
 
 namespace typetoki {
 
-QString TargetLines::operator[](qsizetype i) const
+QStringView TargetLines::line(qsizetype i) const
 {
     if (i < 1 || i > count())
-        return QString();
+        return QStringView();
     const qsizetype begin = i == 1 ? 0 : ends_[i - 2];
-    return text_.sliced(begin, ends_[i - 1] - begin);
+    return QStringView(text_).sliced(begin, ends_[i - 1] - begin);
 }
 
 std::vector<QString> TargetLines::all() const

@@ -19,7 +19,10 @@ public:
     std::size_t size() const { return std::size_t(ends_.size()) + 1; }
     qsizetype count() const { return qsizetype(ends_.size()); }
     // Entry i; an empty text for 0 and for any number past count().
-    QString operator[](qsizetype i) const;
+    QString operator[](qsizetype i) const { return line(i).toString(); }
+    // The same without a copy, valid while the lines are neither changed nor
+    // gone.
+    QStringView line(qsizetype i) const;
     // Every entry, 0 included.
     std::vector<QString> all() const;
 

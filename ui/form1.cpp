@@ -1,5 +1,6 @@
 #include "ui/form1.h"
 
+#include "persistence/historystore.h"
 #include "persistence/settingsfile.h"
 #include "ui/artwork.h"
 #include "ui/form2.h"
@@ -8,6 +9,7 @@
 #include "ui/form5.h"
 #include "ui/form6.h"
 #include "ui/frmabout.h"
+#include "ui/frmhistory.h"
 #include "ui/layout.h"
 
 #include <QActionGroup>
@@ -27,6 +29,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 
@@ -106,12 +109,17 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     buildMenus();
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
-    // The end of a game leads through the result screen to the board.
+    // Every game goes to the history, which takes its copy at once and
+    // writes it on a thread of its own; the end of a game by time then
+    // leads through the result screen to the board.
     game_.setEndOfGameHandler([this](const GameResult &result) {
-        if (result.abandoned)
-            return;
-        Form2 window(m_, result, dialogs_, this);
-        window.exec();
+        if (history_)
+            history_->Record(result);
+        if (!result.abandoned && !game_.shuttingDown()) {
+            const QScopedValueRollback ending(endingGame_, true);
+            openResultScreen(result);
+        }
+        tellHistoryNotices();
     });
     Form_Load();
     options_ = std::make_unique<Options>(m_.dataFolder);
@@ -192,6 +200,8 @@ void Form1::buildMenus()
     QMenu *MenuOption = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)"));
     MenuSettei = MenuOption->addAction(QStringLiteral("ｹﾞｰﾑの設定(&S)"));
     MenuScore = MenuOption->addAction(QStringLiteral("ﾊｲｽｺｱ(&H)"));
+    MenuKiroku = MenuOption->addAction(QStringLiteral("成績の記録(&R)..."));
+    MenuKiroku->setEnabled(false);  // until there is a history to show
     MenuOption->addSeparator();
     MenuKoukaon = MenuOption->addAction(QStringLiteral("効果音(&K)"));
     MenuKoukaon->setCheckable(true);
@@ -229,6 +239,7 @@ void Form1::buildMenus()
     connect(MenuEnd, &QAction::triggered, this, &QWidget::close);
     connect(MenuSettei, &QAction::triggered, this, &Form1::MenuSettei_Click);
     connect(MenuScore, &QAction::triggered, this, &Form1::MenuScore_Click);
+    connect(MenuKiroku, &QAction::triggered, this, &Form1::MenuKiroku_Click);
     connect(gao, &QAction::triggered, this,
             [this] { showMessage(QStringLiteral("がおぉぉぉぉぉぉぉぉぉ")); });
     connect(hiyowa, &QAction::triggered, this,
@@ -340,6 +351,12 @@ void Form1::MenuScore_Click()
         openScoreBoard();
 }
 
+void Form1::MenuKiroku_Click()
+{
+    if (!gameRunning())
+        openHistory();
+}
+
 void Form1::MenuVersion_Click()
 {
     if (!gameRunning())
@@ -356,6 +373,44 @@ void Form1::openScoreBoard()
 {
     Form3 board(m_, nullptr, dialogs_, this);
     board.exec();
+}
+
+void Form1::openHistory()
+{
+    if (!history_)
+        return;
+    frmHistory window(*history_, int(m_.gameMode), m_.timeLimitSeconds, dialogs_, this);
+    window.exec();
+}
+
+void Form1::openResultScreen(const GameResult &result)
+{
+    Form2 window(m_, result, dialogs_, this);
+    window.exec();
+}
+
+void Form1::setHistoryStore(HistoryStore *store)
+{
+    if (history_)
+        disconnect(history_, nullptr, this, nullptr);
+    history_ = store;
+    MenuKiroku->setEnabled(store != nullptr);
+    if (!store)
+        return;
+    // The store tells from its own thread.
+    connect(store, &HistoryStore::noticeReady, this, &Form1::tellHistoryNotices, Qt::QueuedConnection);
+    // Trouble with the file may have been found before this connection.
+    QMetaObject::invokeMethod(this, &Form1::tellHistoryNotices, Qt::QueuedConnection);
+}
+
+void Form1::tellHistoryNotices()
+{
+    // Never in the way of a game: what comes during one, or while its
+    // result is shown, waits for the end of that.
+    if (!history_ || gameRunning() || endingGame_ || game_.shuttingDown())
+        return;
+    for (const QString &notice : history_->TakeNotices())
+        dialogs_.message(this, kApplicationTitle, notice, Dialogs::Look::Warning);
 }
 
 void Form1::openHowToPlay()

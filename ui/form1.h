@@ -26,6 +26,8 @@ class QTimer;
 
 namespace typetoki {
 
+class HistoryStore;
+
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
 public:
@@ -48,6 +50,10 @@ public:
     // Where the desktop lets a program turn its input method on, ordinary
     // lines ask for Japanese entry through this; without it they only allow it.
     void setInputMethodSwitch(InputMethodSwitch *control) { inputMethodSwitch_ = control; }
+    // Where every game is recorded as it ends, and what the statistics
+    // window shows; without one, no game is kept and the window cannot open.
+    // The store outlives the window.
+    void setHistoryStore(HistoryStore *store);
     Rgb background() const { return background_; }
 
     // Controls, named as the game names them.
@@ -75,6 +81,7 @@ public:
     QAction *MenuEnd = nullptr;
     QAction *MenuSettei = nullptr;
     QAction *MenuScore = nullptr;
+    QAction *MenuKiroku = nullptr;                 // the statistics window
     QAction *MenuKoukaon = nullptr;                // cues on or off
     QMenu *MenuOnryou = nullptr;                   // their volume
     std::array<QAction *, 4> MenuOnryouStep{};     // as kVolumeSteps
@@ -95,11 +102,15 @@ public:
     // The commands refused while a game runs.
     void MenuSettei_Click();
     void MenuScore_Click();
+    void MenuKiroku_Click();
     void MenuVersion_Click();
 
     // The secondary windows, each modal and made afresh.
     virtual void openSettingsDialog();
     virtual void openScoreBoard();
+    virtual void openHistory();
+    // The result screen of a game ended by time, which leads on to the board.
+    virtual void openResultScreen(const GameResult &result);
     virtual void openHowToPlay();
     virtual void openStaff();
     virtual void openAbout();
@@ -117,12 +128,17 @@ private:
     bool gameRunning() const { return m_.gamePhase != kIdle; }
     // Hands the options to the sound and the menu, and keeps them.
     void applySoundOptions(const SoundOptions &sound, bool keep);
+    // Shows what the history has to tell, unless a game or its result
+    // screen is under way; then it waits for the end of that.
+    void tellHistoryNotices();
 
     Module1 &m_;
     Sound &sound_;
     Dialogs &dialogs_;
     Game game_;
     InputMethodSwitch *inputMethodSwitch_ = nullptr;
+    HistoryStore *history_ = nullptr;
+    bool endingGame_ = false;  // the result screen and the board are open
     Rgb background_ = kGreenBackground;
     std::unique_ptr<Options> options_;
     SoundOptions soundOptions_;

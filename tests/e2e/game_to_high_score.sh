@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole game in a real X server, as a player plays it: a 10-second hero game
 # set through tatak.ini, thirty keys typed into the real window, "終了！", the
-# result screen, a name typed on the board, and the record in tkscore.ini.
+# result screen, a name typed on the board, the record in tkscore.ini and the
+# game with every key in the history.
 # Usage: game_to_high_score.sh BIN_DIR [SHOT_DIR], or
 # game_to_high_score.sh --installed BUILD_DIR: the same game from the Debian
 # package unpacked with dpkg -x, played by an ordinary user (nobody, when the
@@ -66,4 +67,24 @@ play_to_high_score "eyaeyaeyaeyaeyaeyaeyaeyaeyaeya" "$data"
 quit_game
 [ "$data" = "$program" ] || [ ! -e "$program/tkscore.ini" ] || fail "tkscore.ini was written in the program folder"
 check_record "$data" 1 10 "$(single_passes 30 0)"
+# The history beside the record holds the game too, with every key and unit
+# of it: thirty hits, each timed from the key before it but the first, and
+# ten units.
+python3 - "$data/typetoki-history.sqlite" "$(tr -d '\r' < "$data/tkscore.ini" | cut -d, -f3)" <<'EOF' ||
+import sqlite3, sys
+db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+games = db.execute("SELECT mode, time_limit, abandoned, judged, correct, score, rank_title,"
+                   " length(hero_units) FROM game").fetchall()
+assert len(games) == 1, games
+mode, limit, abandoned, judged, correct, score, title, units = games[0]
+assert (mode, limit, abandoned, judged, correct) == (1, 10, 0, "30", "30"), games[0]
+assert float(score) == float(sys.argv[2]) and title, games[0]
+assert units == 2 * 10, units  # ten units, two bytes each
+targets = db.execute("SELECT ch, targeted, missed, hit_ms, timed_hits FROM target").fetchall()
+assert sorted(t[0] for t in targets) == ["a", "e", "y"], targets
+for ch, targeted, missed, hit_ms, timed in targets:
+    assert (targeted, missed, timed) == (10, 0, 9 if ch == "e" else 10), targets
+    assert 20 * timed <= hit_ms <= 1000 * timed, targets
+EOF
+  fail "the history does not hold the game as played"
 echo "PASSED: $(tr -d '\r' < "$data/tkscore.ini")"

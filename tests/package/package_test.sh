@@ -32,9 +32,11 @@ set -- "$scratch"/out/typetoki-*-portable.tar.gz
 [ -f "$1" ] || fail "no portable .tar.gz in $(ls "$scratch/out")"
 tgz=$1
 
-# The dependencies the program's libraries need, found by dpkg-shlibdeps.
+# The dependencies the program's libraries need, found by dpkg-shlibdeps, and the
+# fonts and the SQLite driver it cannot see.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 fonts-ipafont-gothic; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 fonts-ipafont-gothic \
+    libqt6sql6-sqlite; do
     case "$depends" in
         *"$needed"*) ;;
         *) fail "Depends lacks $needed: $depends" ;;

@@ -1,5 +1,7 @@
 // The real main window on the offscreen platform, driven by real key and
 // mouse events, with the clock and the waits under the test's control.
+#include "persistence/historyreader.h"
+#include "persistence/historystore.h"
 #include "platform/eventpump.h"
 #include "platform/steadyclock.h"
 #include "support/fakedialogs.h"
@@ -46,8 +48,17 @@ public:
     }
     // The message boxes shown, by their text.
     QStringList messages() const { return dialogs.texts(); }
+    FakeDialogs &fakeDialogs() { return dialogs; }
     void openSettingsDialog() override { opened << "settings"; }
     void openScoreBoard() override { opened << "scores"; }
+    void openHistory() override { opened << "history"; }
+    void openResultScreen(const GameResult &) override
+    {
+        opened << "result";
+        if (onResult)
+            onResult();
+    }
+    std::function<void()> onResult;
     void openHowToPlay() override { opened << "howto"; }
     void openStaff() override { opened << "staff"; }
     void openAbout() override { opened << "about"; }
@@ -55,10 +66,15 @@ public:
 };
 
 struct Window {
-    Window() { form.show(); }
+    Window()
+    {
+        form.setHistoryStore(&history);
+        form.show();
+    }
     void start() { QTest::mouseClick(form.Command2, Qt::LeftButton); }
     Module1 state;
     TempProgramFolder folder{state};
+    HistoryStore history{state.dataFolder};
     FakeWorld world;
     TestForm1 form{state, world};
 };
@@ -320,8 +336,8 @@ namespace {
 // Every command of the menu, the toolbar and the "stuff" drop-down, run once.
 void RunEveryCommand(TestForm1 &form)
 {
-    for (QAction *item : {form.MenuSettei, form.MenuScore, form.MenuVersion, form.MenuAsobikata,
-                          form.staff, form.gao, form.hiyowa, form.seigi})
+    for (QAction *item : {form.MenuSettei, form.MenuScore, form.MenuKiroku, form.MenuVersion,
+                          form.MenuAsobikata, form.staff, form.gao, form.hiyowa, form.seigi})
         item->trigger();
     for (const char *key : {"settei", "score", "help"})
         form.Toolbar1_ButtonClick(QString::fromLatin1(key));
@@ -331,7 +347,7 @@ void RunEveryCommand(TestForm1 &form)
 }
 
 const QStringList kAlwaysOpen{"howto", "staff", "howto", "staff"};
-const QStringList kEveryWindow{"settings", "scores", "about", "howto", "staff",
+const QStringList kEveryWindow{"settings", "scores", "history", "about", "howto", "staff",
                                "settings", "scores", "howto", "staff", "about"};
 
 }  // namespace
@@ -402,7 +418,8 @@ TEST(Form1Commands, TheSoundItemsMuteAndSetTheVolumeForThisRunAndTheNext)
     QStringList items;
     for (QAction *a : options->actions())
         items << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "-", "効果音(&K)", "音量(&V)"}));
+    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "-",
+                                  "効果音(&K)", "音量(&V)"}));
     QStringList steps;
     for (QAction *a : w.form.MenuOnryou->actions())
         steps << a->text();
@@ -486,8 +503,10 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
     Module1 state;
     TempProgramFolder folder(state);
     FakeWorld world;
+    HistoryStore history(state.dataFolder);
     Form1 form(state, {world, world, world, world});
     form.Timer1->stop();
+    form.setHistoryStore(&history);
     form.show();
     struct Opening {
         QAction *item;
@@ -495,7 +514,8 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
     };
     const Opening openings[] = {
         {form.MenuSettei, "ゲームの設定ｨｨｨｨ"}, {form.MenuScore, "ハイスコア"},
-        {form.MenuAsobikata, "遊び方"},       {form.staff, "スタッフ"},
+        {form.MenuKiroku, "成績の記録"},      {form.MenuAsobikata, "遊び方"},
+        {form.staff, "スタッフ"},
         {form.MenuVersion, "タイプ闘記のﾊﾞｰｼﾞｮﾝ情報"},
     };
     for (const Opening &o : openings) {
@@ -514,6 +534,147 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
         EXPECT_TRUE(modal);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
+}
+
+// ---- The history of games ----------------------------------------------------
+
+namespace {
+
+// The games in the history file, newest first, once every game handed over
+// has been tried.
+std::vector<GameResult> Recorded(Window &w)
+{
+    EXPECT_TRUE(w.history.WaitForIdle(5000));
+    std::vector<GameResult> games;
+    for (StoredGame &g : HistoryReader(w.history.path()).RecentGames(10, true))
+        games.push_back(std::move(g.result));
+    return games;
+}
+
+// Keys typed into the input box at moments of the game.
+void TypeAt(Window &w, double at, const char *keys)
+{
+    w.world.at(w.state.startTime + at, [&w, keys] { QTest::keyClicks(w.form.Text1, keys); });
+}
+
+}  // namespace
+
+TEST(Form1History, EveryGameIsRecordedOnceItsEndIsAnnouncedWithEveryKeyAndUnit)
+{
+    Window w;
+    w.state.timeLimitSeconds = 10;
+    w.world.startTicks([&w] { w.form.game().Timer1_Timer(); });
+    size_t atAnnouncement = 99, atResult = 99;
+    QElapsedTimer sinceAnnouncement;
+    qint64 resultDelayNs = -1;
+    w.form.fakeDialogs().onMessage = [&] {
+        atAnnouncement = Recorded(w).size();
+        sinceAnnouncement.start();
+    };
+    w.form.onResult = [&] {
+        resultDelayNs = sinceAnnouncement.nsecsElapsed();
+        atResult = Recorded(w).size();
+    };
+
+    // A key every 0.35 s, one of them a miss.
+    w.start();
+    const char *keys[] = {"e", "y", "a", "e", "y", "a", "e", "x", "y", "a"};
+    for (int i = 0; i < 10; ++i)
+        TypeAt(w, 0.5 + 0.35 * i, keys[i]);
+    w.world.advance(12);
+    ASSERT_EQ(w.form.opened, QStringList{"result"});
+    EXPECT_EQ(atAnnouncement, 0u) << "not before 終了！";
+    EXPECT_EQ(atResult, 1u) << "handed over before the result screen";
+    EXPECT_LT(resultDelayNs, 20'000'000) << "the result screen waited for the history";
+
+    std::vector<GameResult> games = Recorded(w);
+    ASSERT_EQ(games.size(), 1u);
+    const GameResult &g = games[0];
+    EXPECT_FALSE(g.abandoned);
+    EXPECT_EQ(g.gameMode, GameMode::Hero);
+    EXPECT_EQ(g.timeLimitSeconds, 10);
+    EXPECT_EQ(QStringList({g.judgedText, g.correctText, g.accuracyText, g.speedText, g.scoreText}),
+              QStringList({"10", "9", "90", "0.9", w.form.Text3->text()}));
+    EXPECT_FALSE(g.rankTitle.isEmpty());
+    struct Want {
+        const char *target;
+        int targeted, missed, timedHits;
+        double hitSeconds;
+    };
+    // The first e has no key before it; the y after the miss is timed from it.
+    for (const Want &want : {Want{"e", 3, 0, 2, 0.7}, Want{"y", 4, 1, 3, 1.05}, Want{"a", 3, 0, 3, 1.05}}) {
+        SCOPED_TRACE(want.target);
+        ASSERT_TRUE(g.targets.count(want.target));
+        const TargetStats &got = g.targets.at(want.target);
+        EXPECT_EQ(got.targeted, want.targeted);
+        EXPECT_EQ(got.missed, want.missed);
+        EXPECT_EQ(got.timedHits, want.timedHits);
+        EXPECT_NEAR(got.hitSeconds, want.hitSeconds, 1e-6);
+    }
+    EXPECT_EQ(g.targets.size(), 3u);
+    ASSERT_EQ(g.heroUnitSeconds.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)  // kept to the millisecond
+        EXPECT_NEAR(g.heroUnitSeconds[i], (std::vector<float>{0.7f, 0.7f, 1.05f})[i], 0.0006);
+    EXPECT_TRUE(g.rivalUnitSeconds.empty());
+
+    // END, and closing the window in the middle of a game, keep the game
+    // as abandoned: what was typed, no grade, no result screen.
+    w.start();
+    TypeAt(w, 0.5, "ey");
+    w.world.at(w.state.startTime + 1, [&w] { QTest::mouseClick(w.form.Command3, Qt::LeftButton); });
+    w.world.advance(2);
+    w.start();
+    TypeAt(w, 0.5, "e");
+    w.world.at(w.state.startTime + 1, [&w] { w.form.close(); });
+    w.world.advance(2);
+    EXPECT_EQ(w.form.opened, QStringList{"result"});
+    games = Recorded(w);
+    ASSERT_EQ(games.size(), 3u);
+    for (size_t i : {0, 1}) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(games[i].abandoned);
+        EXPECT_EQ(games[i].rankTitle, "");
+        EXPECT_EQ(games[i].targets.at("e").targeted, 1);
+        EXPECT_EQ(games[i].targets.count("y"), i == 0 ? 0u : 1u);
+    }
+}
+
+TEST(Form1History, TroubleWithTheHistoryIsToldOnceAndNeverDuringAGame)
+{
+    Module1 state;
+    TempProgramFolder folder(state);
+    QFile broken(HistoryPath(state.dataFolder));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray("not a database\n").repeated(300));
+    broken.close();
+    // The damaged file is moved aside as the store opens, before the window
+    // is there to tell.
+    HistoryStore history(state.dataFolder);
+    ASSERT_TRUE(history.WaitForIdle(5000));
+    FakeWorld world;
+    TestForm1 form(state, world);
+    form.setHistoryStore(&history);
+    form.show();
+
+    // A game starts before the window has looked: the notice waits for its end.
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    ASSERT_EQ(state.gamePhase, kPlaying);
+    QTest::qWait(50);
+    EXPECT_EQ(form.messages(), QStringList());
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    ASSERT_EQ(form.messages().size(), 1);
+    EXPECT_TRUE(form.messages()[0].contains(".broken-")) << form.messages()[0].toStdString();
+    EXPECT_EQ(form.fakeDialogs().messages[0].look, Dialogs::Look::Warning);
+
+    for (int game = 0; game < 2; ++game) {
+        QTest::mouseClick(form.Command2, Qt::LeftButton);
+        QTest::keyClicks(form.Text1, "ey");
+        QTest::mouseClick(form.Command3, Qt::LeftButton);
+    }
+    ASSERT_TRUE(history.WaitForIdle(5000));
+    QTest::qWait(50);
+    EXPECT_EQ(form.messages().size(), 1);
+    EXPECT_EQ(HistoryReader(history.path()).GameCount(), 3) << "a new history took every game";
 }
 
 // The real clock and waits: closing the window ends the countdown at once.

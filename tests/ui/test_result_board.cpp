@@ -4,14 +4,18 @@
 // record in the high-score file.
 #include "engine/numbers.h"
 #include "engine/rank.h"
+#include "persistence/historystore.h"
 #include "persistence/textfile.h"
 #include "support/fakedialogs.h"
 #include "support/fakes.h"
 #include "support/text.h"
+#include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
+#include "ui/frmhistory.h"
 #include "ui/layout.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -21,8 +25,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXYSeries>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -157,7 +163,8 @@ private:
     };
     void schedule()
     {
-        QTimer::singleShot(5, qApp, [this] { poll(); });
+        // A poll still queued when the script goes goes with it.
+        QTimer::singleShot(5, &alive_, [this] { poll(); });
     }
     void poll()
     {
@@ -187,6 +194,7 @@ private:
     std::deque<Step> steps_;
     int tries_ = 0;
     bool timedOut_ = false;
+    QObject alive_;
 };
 
 }  // namespace
@@ -965,4 +973,79 @@ TEST(WholeGame, ATenSecondHeroGameEndsInARegisteredRecord)
                                        h.box(Box::Text2_4), h.box(Box::Text2_6),
                                        h.box(Box::Text2_5), entry[5], "1", "10"}
                                .join(u',')}));
+}
+
+// Two games in the real main window, each through the result screen and the
+// board, then the statistics window from the menu: both games are there, and
+// on the board, also when the history cannot be written at all.
+TEST(WholeGame, TwoGamesAreOnTheBoardAndInTheStatisticsWindow)
+{
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable ? "history written" : "history in a folder nobody may write");
+        QTemporaryDir folder;
+        Module1 state;
+        state.setProgramFolder(folder.path());
+        // /proc takes no new file, not even from root.
+        HistoryStore history(writable ? state.dataFolder : QStringLiteral("/proc"));
+        FakeWorld world;
+        FakeDialogs dialogs;
+        Form1 form(state, {world, world, world, world}, dialogs);
+        form.Timer1->stop();  // ticks come from the fake world
+        form.setHistoryStore(&history);
+        form.show();
+        state.timeLimitSeconds = 10;
+        world.startTicks([&form] { form.game().Timer1_Timer(); });
+
+        ModalScript script;
+        for (const char *name : {"Rexa", "Volg"}) {
+            script.then<Form2>([](Form2 &result) { QTest::mouseClick(result.Command1, Qt::LeftButton); });
+            script.then<Form3>([name](Form3 &board) {
+                QTest::keyClicks(board.Text1[Form3::kEntryRow], name);
+                QTest::keyClick(board.Text1[Form3::kEntryRow], Qt::Key_Return);
+                board.close();
+            });
+        }
+        QStringList speeds, tableSpeeds, notes;
+        int shownMode = 0, shownTime = 0;
+        script.then<frmHistory>([&](frmHistory &window) {
+            shownMode = window.gameMode();
+            shownTime = window.timeLimitSeconds();
+            for (int i = 0; i < window.speedSeries->count(); ++i)
+                speeds << FormatNumber(window.speedSeries->at(i).y());
+            window.tabs->setCurrentIndex(frmHistory::kGamesTab);
+            for (int row = 0; row < window.gamesTable->rowCount(); ++row) {
+                tableSpeeds << window.gamesTable->item(row, 7)->text();
+                notes << window.gamesTable->item(row, 10)->text();
+            }
+            window.close();
+        });
+        script.start();
+
+        // 24 hits, then 10: 2.4 and 1 a second over the ten seconds.
+        for (const int hits : {24, 10}) {
+            QTest::mouseClick(form.Command2, Qt::LeftButton);
+            ASSERT_EQ(state.gamePhase, kPlaying);
+            for (int i = 0; i < hits; ++i)
+                world.at(state.startTime + 0.35 * i + 0.01,
+                         [&form] { QTest::keyClick(form.Text1, form.game().targetLine().at(0).toLatin1()); });
+            world.advance(12);
+        }
+        form.MenuKiroku->trigger();
+
+        ASSERT_TRUE(script.finished());
+        EXPECT_EQ(shownMode, 1);
+        EXPECT_EQ(shownTime, 10);
+        EXPECT_EQ(speeds, QStringList({"2.4", "1"}));
+        EXPECT_EQ(tableSpeeds, QStringList({"1", "2.4"}));  // the newest first
+        const QString kept = writable ? QString() : U("未保存");
+        EXPECT_EQ(notes, QStringList({kept, kept}));
+        const QStringList scores = ReadScores(folder.path());
+        ASSERT_EQ(scores.size(), 2);
+        EXPECT_EQ(scores[0].section(u',', 1, 1), "Rexa");
+        EXPECT_EQ(scores[1].section(u',', 1, 1), "Volg");
+        // The end of each game, and once that the history is not written.
+        const QStringList messages = dialogs.texts();
+        EXPECT_EQ(messages.count(U("終了！")), 2);
+        EXPECT_EQ(messages.size(), writable ? 2 : 3) << messages.join(u'\n').toStdString();
+    }
 }
