@@ -172,9 +172,11 @@ LoadedCue LoadCue(const QString &path)
     auto samples = std::make_shared<std::vector<std::int16_t>>(converted.size());
     std::transform(converted.begin(), converted.end(), samples->begin(), [](float x) {
         // NaN and overshoot from a float file, or from the converter's ringing.
+        // Scaled in double: in float the product of a sample just past a half
+        // step rounds onto the half and then to the wrong side of it.
         if (std::isnan(x))
             return std::int16_t(0);
-        return std::int16_t(std::lrint(std::clamp(x, -1.0f, 1.0f) * 32767.0f));
+        return std::int16_t(std::lrint(double(std::clamp(x, -1.0f, 1.0f)) * 32767.0));
     });
     cue.samples = std::move(samples);
     return cue;
