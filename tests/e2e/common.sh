@@ -182,6 +182,26 @@ close_window() {
     fail "window $1 could not be closed"
 }
 
+# Chooses the item with access key $2 from the main window's menu with
+# access key $1, and waits for the menu to open and to close again: on a busy
+# machine a key pressed before the menu shows goes to the game as a miss.
+choose_from_menu() {
+  local before
+  before=$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | wc -l)
+  xdotool key "alt+$1"
+  for _ in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | wc -l)" -gt "$before" ] && break
+    sleep 0.05
+  done
+  [ "$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | wc -l)" -gt "$before" ] ||
+    fail "the menu alt+$1 did not open"
+  xdotool key "$2"
+  for _ in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --pid "$game" 2>/dev/null | wc -l)" -le "$before" ] && return
+    sleep 0.05
+  done
+}
+
 # Ends the game ($game) as a player does, through the main window's menu,
 # ﾌｧｲﾙ then "タイプ闘記"の終了, and checks that it ends by itself, with status 0:
 # under AddressSanitizer a leak or a fault at exit shows only there.
@@ -189,9 +209,7 @@ quit_game() {
   local status=0
   xdotool windowfocus "$main"
   sleep 0.2
-  xdotool key alt+f
-  sleep 0.3
-  xdotool key e
+  choose_from_menu f e
   for _ in $(seq 200); do running "$game" || break; sleep 0.05; done
   ! running "$game" || fail "the game went on running after its window was closed"
   wait "$game" || status=$?

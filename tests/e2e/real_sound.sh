@@ -117,11 +117,7 @@ replace() {
   cp "$program/ahh.wav" "$program/later.wav"
 }
 # Alt+O opens ｵﾌﾟｼｮﾝ, K its item 効果音, which turns the cues off or on.
-menu_sound() {
-  xdotool key alt+o
-  sleep 0.3
-  xdotool key k
-}
+menu_sound() { choose_from_menu o k; }
 # The recording ends with the server; a new one starts with the new server.
 recordings=("$folder/rec.raw")
 restart_server() {
@@ -153,9 +149,7 @@ if [ "$case" = closecue ]; then
     sleep 0.3
     xdotool key e
     sleep 0.05
-    xdotool key alt+f
-    sleep 0.05
-    xdotool key e
+    choose_from_menu f e
     status=0
     for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.05; done
     kill -0 "$game" 2>/dev/null && fail "round $round: the game did not end when closed"
