@@ -466,10 +466,10 @@ void Game::JudgeRomaji()
         m_.currentTarget += key;
         ++m_.inputCount;
         // The history counts the key the line asked for: the one typed on a
-        // hit, the guide's next one on a miss.
-        const QString expected = romajiLine_->guide().left(1);
+        // hit; on a miss, which leaves the line as it was, the guide's next.
         const bool hit = romajiLine_->type(key).hit;
-        CountJudgedKey(hit ? QStringView(&key, 1) : QStringView(expected), hit);
+        const QString expected = hit ? QString(key) : romajiLine_->guide().left(1);
+        CountJudgedKey(expected, hit);
 
         if (hit) {
             ++m_.correctCount;
