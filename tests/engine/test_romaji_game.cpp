@@ -193,15 +193,3 @@ TEST(RomajiGame, WithoutADictionaryKanjiAreSkippedAndThePlayerIsToldOnce)
     ASSERT_EQ(h.screen.messages.size(), 2);
     EXPECT_TRUE(h.screen.messages[1].contains(u"ローマ字で打てる文字がありません"_qs));
 }
-
-TEST(RomajiGame, TheOptionOffPlaysTheTrainingTextThroughTheInputMethod)
-{
-    Harness h;
-    h.startTraining({U("しんぶん")});
-    EXPECT_EQ(h.screen.inputMethod, InputMethod::Hiragana);
-    EXPECT_EQ(h.game.romajiLine(), nullptr);
-    h.typeText("s");
-    EXPECT_EQ(h.state.inputCount, 1);
-    EXPECT_EQ(h.state.correctCount, 0);
-    EXPECT_EQ(h.screen.guide, "");
-}
