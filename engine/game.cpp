@@ -153,13 +153,19 @@ void Game::Text1_Change()
 {
     if (m_.gamePhase != kPlaying || m_.inputLocked != 0)
         return;
-    // A romaji line's box holds the keys hit so far and nothing else: a
-    // Backspace or a cut cannot take back a judged key, so it is put back.
-    if (romajiLine_ && !screen_.inputText().startsWith(romajiLine_->typed())) {
-        screen_.setText(Box::Text1, romajiLine_->typed());
-        return;
+    const bool printable = lastKey_ >= 33 && lastKey_ <= 126;
+    // A romaji line's box holds the keys hit so far, then keys typed one by
+    // one: a Backspace or a cut cannot take back a judged key, nor a paste
+    // add keys nobody typed, so the box is put back.
+    if (romajiLine_) {
+        const QString box = screen_.inputText();
+        const QString &typed = romajiLine_->typed();
+        if (!box.startsWith(typed) || (box.size() > typed.size() && !printable)) {
+            screen_.setText(Box::Text1, typed);
+            return;
+        }
     }
-    if (lastKey_ < 33 || lastKey_ > 126)
+    if (!printable)
         return;
     JudgeInput();
 }

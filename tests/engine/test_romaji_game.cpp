@@ -102,6 +102,7 @@ TEST(RomajiGame, WhatTheBoxAndTheGuideShowAsTheLineIsTyped)
         {"q", "sh", "inbunn", "しんぶん", 3, 2},
         {"i", "shi", "nbunn", "んぶん", 4, 3},
         {"\b", "shi", "nbunn", "んぶん", 4, 3},
+        {"\x16nbunn", "shi", "nbunn", "んぶん", 4, 3},  // pasted
         {"nbu", "shinbu", "nn", "ん", 7, 6},
         {"n", "shinbun", "n", "ん", 8, 7},
         {"b", "shinbun", "n", "ん", 9, 7},
@@ -114,7 +115,13 @@ TEST(RomajiGame, WhatTheBoxAndTheGuideShowAsTheLineIsTyped)
         SCOPED_TRACE(s.keys);
         const int judgedBefore = h.state.inputCount;
         const int correctBefore = h.state.correctCount;
-        h.typeText(QString::fromLatin1(s.keys));
+        const QString keys = QString::fromLatin1(s.keys);
+        if (keys.startsWith(u'\x16')) {
+            h.game.Text1_KeyPress(0x16);  // Ctrl+V
+            h.screen.setText(Box::Text1, h.box(Box::Text1) + keys.mid(1));
+        } else {
+            h.typeText(keys);
+        }
         EXPECT_EQ(h.box(Box::Text1), s.box);
         EXPECT_EQ(h.screen.guide, s.guide);
         EXPECT_EQ(h.box(Box::Text4), U(s.target));
