@@ -3,6 +3,7 @@
 #include "persistence/historystore.h"
 #include "platform/eventpump.h"
 #include "platform/inputmethodswitch.h"
+#include "platform/mecabreader.h"
 #include "platform/mtrandom.h"
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
@@ -26,6 +27,8 @@ int main(int argc, char *argv[])
     typetoki::MtRandom random;
     typetoki::SoundCues sound;
     typetoki::Fcitx5Switch inputMethodSwitch;
+    // Opened by the first romaji game with kanji to read, kept to the end.
+    typetoki::MecabSource dictionary;
     std::unique_ptr<typetoki::HistoryStore> history;
     std::unique_ptr<typetoki::Form1> form;
 
@@ -44,6 +47,7 @@ int main(int argc, char *argv[])
             history = std::make_unique<typetoki::HistoryStore>(state.dataFolder);
             form = std::make_unique<typetoki::Form1>(state, typetoki::Platform{clock, events, random, sound});
             form->setInputMethodSwitch(&inputMethodSwitch);
+            form->game().setReaderSource(&dictionary);
             form->setHistoryStore(history.get());
             // One output stream for the whole life of the window.
             sound.open();

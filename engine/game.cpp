@@ -122,7 +122,10 @@ void Game::Command5_Click()
 
 void Game::ShowMode()
 {
-    if (const ModeRow *row = RowOf(m_.gameMode))
+    // A mode SELECT never reaches (only a hand-edited file holds one) is as
+    // unknown here as a number no mode has.
+    const ModeRow *row = RowOf(m_.gameMode);
+    if (row && row->selectable)
         screen_.setModeLabel(Text(row->caption), row->color);
 }
 
@@ -150,7 +153,19 @@ void Game::Text1_Change()
 {
     if (m_.gamePhase != kPlaying || m_.inputLocked != 0)
         return;
-    if (lastKey_ < 33 || lastKey_ > 126)
+    const bool printable = lastKey_ >= 33 && lastKey_ <= 126;
+    // A romaji line's box holds the keys hit so far, then keys typed one by
+    // one: a Backspace or a cut cannot take back a judged key, nor a paste
+    // add keys nobody typed, so the box is put back.
+    if (romajiLine_) {
+        const QString box = screen_.inputText();
+        const QString &typed = romajiLine_->typed();
+        if (!box.startsWith(typed) || (box.size() > typed.size() && !printable)) {
+            screen_.setText(Box::Text1, typed);
+            return;
+        }
+    }
+    if (!printable)
         return;
     JudgeInput();
 }
@@ -166,8 +181,10 @@ bool Game::typesText() const
 bool Game::refuseBadSettings()
 {
     // Only a hand-edited settings file gets here; a game with such values
-    // would have no lines to show or would divide by its time limit.
-    if (!RowOf(m_.gameMode)) {
+    // would have no lines to show or would divide by its time limit. A mode
+    // SELECT never reaches is played from another, never by its number.
+    const ModeRow *row = RowOf(m_.gameMode);
+    if (!row || !row->selectable) {
         screen_.showMessage(QStringLiteral("ゲームモード %1 は使えません。モードは 1 から 4 です。"
                                            "SELECT でモードを選び直してください。")
                                 .arg(int(m_.gameMode)));
@@ -203,6 +220,10 @@ void Game::startGame(bool newRecord)
         }
         break;
     }
+    romajiText_.reset();
+    romajiLine_.reset();
+    if (PlayedMode(m_.gameMode, m_.romajiTyping) == GameMode::Romaji && !PrepareRomaji())
+        return;
     if (newRecord)
         m_.currentTarget.clear();
     ResetGame();
@@ -240,6 +261,7 @@ void Game::ResetGame()
     unitStart_ = {kNoKey, kNoKey};
     for (int i = 3; i <= 7; ++i)
         screen_.setText(Text2(i), QString());
+    screen_.setInputGuide(QString());
     show(Box::Text3, result_.scoreText, QStringLiteral("0"));
 }
 
@@ -298,6 +320,39 @@ bool Game::LoadTrainingText()
     return true;
 }
 
+bool Game::PrepareRomaji()
+{
+    QStringList lines;
+    lines.reserve(lines_.count());
+    for (qsizetype i = 1; i <= lines_.count(); ++i)
+        lines.append(lines_[i]);
+    std::shared_ptr<const Reader> reader;
+    if (std::any_of(lines.cbegin(), lines.cend(), NeedsDictionary)) {
+        QString problem;
+        if (readers_)
+            reader = readers_->reader(&problem);
+        if (!reader && !toldNoDictionary_) {
+            toldNoDictionary_ = true;
+            if (problem.isEmpty())
+                problem = QStringLiteral("漢字の読みに使う辞書がありません。");
+            screen_.showMessage(problem + QStringLiteral("\n漢字は読めないので飛ばします。"
+                                                         "かなと記号をローマ字で打ってください。"));
+        }
+    }
+    // Told before the countdown rather than met as a line that cannot be
+    // finished. A line with kanji counts once there is a dictionary.
+    const auto typable = [&reader](const QString &line) {
+        return (reader && NeedsDictionary(line)) || !ReadLine(line, nullptr).kana.isEmpty();
+    };
+    if (std::none_of(lines.cbegin(), lines.cend(), typable)) {
+        screen_.showMessage(QStringLiteral("この文章にはローマ字で打てる文字がありません。"
+                                           "かなの入った文章を選んでください。"));
+        return false;
+    }
+    romajiText_ = std::make_unique<RomajiText>(std::move(lines), std::move(reader));
+    return true;
+}
+
 void Game::NextLine()
 {
     const qsizetype n = lines_.count();
@@ -305,6 +360,8 @@ void Game::NextLine()
         return;
     const double r = p_.random.next();
     const auto i = std::clamp<qsizetype>(qsizetype(std::floor(r * double(n) + 1)), 1, n);
+    if (romajiText_)
+        return NextRomajiLine(i);
     const QString line = lines_[i];
     showTargetLine(line);
     lineKind_ = LineKind::Other;
@@ -320,6 +377,31 @@ void Game::NextLine()
     screen_.setInputMethod(method);
 }
 
+void Game::NextRomajiLine(qsizetype drawn)
+{
+    // A line with nothing to type (kanji without a dictionary, signs only)
+    // gives way to the next one that has something.
+    const qsizetype n = lines_.count();
+    LineReading reading;
+    for (qsizetype k = 0; k < n; ++k) {
+        reading = romajiText_->reading((drawn - 1 + k) % n);
+        if (!reading.kana.isEmpty())
+            break;
+    }
+    romajiLine_.emplace(std::move(reading));
+    lineKind_ = LineKind::Other;
+    screen_.setInputMethod(InputMethod::Off);
+    screen_.setText(Box::Text1, QString());
+    showRomajiLine();
+}
+
+void Game::showRomajiLine()
+{
+    const RomajiLine &line = *romajiLine_;
+    showTargetLine(line.reading().line.mid(line.doneUpTo()));
+    screen_.setInputGuide(line.guide());
+}
+
 // ---- Judging ------------------------------------------------------------
 
 bool Game::passStillValid(std::uint64_t serial) const
@@ -329,6 +411,8 @@ bool Game::passStillValid(std::uint64_t serial) const
 
 void Game::JudgeInput()
 {
+    if (romajiLine_)
+        return JudgeRomaji();
     const std::uint64_t serial = gameSerial_;
     for (;;) {
         const QString typed = screen_.inputText();
@@ -350,18 +434,7 @@ void Game::JudgeInput()
             m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
             screen_.setText(Box::Text1, WithoutFirst(typedTrim));
             showTargetLine(WithoutFirst(targetTrim));
-            switch (lineKind_) {
-            case LineKind::Hero: PlayCue(Cue::Hero); break;
-            case LineKind::Rival: PlayCue(Cue::Rival); break;
-            case LineKind::Other:
-                if (soundRun_ > 5)
-                    soundRun_ = 0;
-                if (soundRun_ == 0)
-                    soundPick_ = std::int16_t(std::floor(2 * p_.random.next() + 1));
-                ++soundRun_;
-                PlayCue(soundPick_ == 1 ? Cue::Hero : Cue::Rival);
-                break;
-            }
+            PlayHitCue();
             if (typesText())
                 WaitPaused(m_.sliderValue);
             else
@@ -376,26 +449,95 @@ void Game::JudgeInput()
         PlayCue(Cue::Miss);
         if (lineKind_ != LineKind::Other)
             screen_.setText(Box::Text1, QString());
-        m_.inputLocked = 1;
-        bool valid = true;
-        for (int flash = 0; flash < 2 && valid; ++flash) {
-            screen_.setBackground(kFlashRed);
-            WaitSeconds(0.05);
-            screen_.setBackground(kGreenBackground);
-            valid = passStillValid(serial);
-            if (valid) {
-                WaitSeconds(0.05);
-                valid = passStillValid(serial);
-            }
-        }
-        m_.inputLocked = 0;
-        if (!valid)
+        if (!FlashMiss(serial))
             return;
         break;
     }
     RefreshCounters();
     if (targetLine_.isEmpty())
         NextLine();
+}
+
+void Game::JudgeRomaji()
+{
+    const std::uint64_t serial = gameSerial_;
+    for (;;) {
+        // Read afresh each time round: a key typed during the pause may have
+        // been judged, or a new line begun, by a nested pass.
+        const QString box = screen_.inputText();
+        const QString typed = romajiLine_->typed();
+        if (box.size() <= typed.size() || !box.startsWith(typed))
+            break;
+        const QChar key = box.at(typed.size());
+        m_.currentTarget += key;
+        ++m_.inputCount;
+        // The history counts the key the line asked for: the one typed on a
+        // hit; on a miss, which leaves the line as it was, the guide's next.
+        const bool hit = romajiLine_->type(key).hit;
+        const QString expected = hit ? QString(key) : romajiLine_->guide().left(1);
+        CountJudgedKey(expected, hit);
+
+        if (hit) {
+            ++m_.correctCount;
+            m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
+            // The next line comes at once, so that a key typed during the
+            // pause is judged against it.
+            if (romajiLine_->finished())
+                NextLine();
+            else
+                showRomajiLine();
+            PlayHitCue();
+            // Keys follow each other as fast as a chant's: the chant's short
+            // pause, counted. The training pause would stop the clock for
+            // most of the game.
+            WaitSeconds(0.05);
+            if (!passStillValid(serial))
+                return;
+            continue;
+        }
+
+        PlayCue(Cue::Miss);
+        // The wrong key, and anything typed after it, go; the keys hit stay.
+        screen_.setText(Box::Text1, typed);
+        if (!FlashMiss(serial))
+            return;
+        break;
+    }
+    RefreshCounters();
+}
+
+void Game::PlayHitCue()
+{
+    switch (lineKind_) {
+    case LineKind::Hero: PlayCue(Cue::Hero); break;
+    case LineKind::Rival: PlayCue(Cue::Rival); break;
+    case LineKind::Other:
+        if (soundRun_ > 5)
+            soundRun_ = 0;
+        if (soundRun_ == 0)
+            soundPick_ = std::int16_t(std::floor(2 * p_.random.next() + 1));
+        ++soundRun_;
+        PlayCue(soundPick_ == 1 ? Cue::Hero : Cue::Rival);
+        break;
+    }
+}
+
+bool Game::FlashMiss(std::uint64_t serial)
+{
+    m_.inputLocked = 1;
+    bool valid = true;
+    for (int flash = 0; flash < 2 && valid; ++flash) {
+        screen_.setBackground(kFlashRed);
+        WaitSeconds(0.05);
+        screen_.setBackground(kGreenBackground);
+        valid = passStillValid(serial);
+        if (valid) {
+            WaitSeconds(0.05);
+            valid = passStillValid(serial);
+        }
+    }
+    m_.inputLocked = 0;
+    return valid;
 }
 
 void Game::CountJudgedKey(QStringView target, bool hit)
@@ -586,7 +728,9 @@ GameResult Game::Result(bool abandoned) const
 {
     GameResult result = result_;
     result.playedAt = QDateTime::currentDateTime();
-    result.gameMode = m_.gameMode;
+    // A romaji game is ranked and kept apart from the training it is
+    // played from.
+    result.gameMode = romajiText_ ? GameMode::Romaji : m_.gameMode;
     result.timeLimitSeconds = m_.timeLimitSeconds;
     result.abandoned = abandoned;
     result.inputCount = m_.inputCount;

@@ -8,6 +8,9 @@
 #include "engine/gameresult.h"
 #include "engine/gamestate.h"
 #include "engine/interfaces.h"
+#include "engine/reading.h"
+#include "engine/romaji.h"
+#include "engine/romajitext.h"
 #include "engine/targetlines.h"
 
 #include <QString>
@@ -16,6 +19,8 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace typetoki {
@@ -73,6 +78,10 @@ public:
     void ShowMode();
     void ShowTimeLimit();
 
+    // Where romaji games get the dictionary for lines with kanji; without
+    // one their kanji are skipped.
+    void setReaderSource(ReaderSource *source) { readers_ = source; }
+
     // The window is closing: every wait ends at once and no game goes on; a
     // game in play ends as if abandoned with END.
     void Shutdown();
@@ -96,6 +105,8 @@ public:
 
     const TargetLines &lines() const { return lines_; }
     LineKind lineKind() const { return lineKind_; }
+    // The line typed as romaji, while a romaji game shows one.
+    const RomajiLine *romajiLine() const { return romajiLine_ ? &*romajiLine_ : nullptr; }
 
 private:
     // A test puts the game at a moment that only nested events reach.
@@ -111,8 +122,18 @@ private:
     void BuildRivalLines();
     void BuildVsLines();
     bool LoadTrainingText();
+    // A romaji game: the text's readings start on their worker. False (the
+    // player told why) when no line has anything to type.
+    bool PrepareRomaji();
     void NextLine();
+    void NextRomajiLine(qsizetype drawn);
+    void showRomajiLine();
     void JudgeInput();
+    void JudgeRomaji();
+    void PlayHitCue();
+    // The miss flash with the keys locked out; false when the game ended
+    // during it.
+    bool FlashMiss(std::uint64_t serial);
     // What the history keeps of one judged key: the target (the characters
     // the line asked for, empty when it asked for nothing) counts as
     // targeted, a miss also as missed, and a hit adds the time since the
@@ -145,6 +166,13 @@ private:
     LineKind lineKind_ = LineKind::Other;
     std::int16_t soundRun_ = 0;
     std::int16_t soundPick_ = 1;
+
+    // Romaji games: the readings of the text, the line being typed, and the
+    // dictionary's trouble told once a run.
+    ReaderSource *readers_ = nullptr;
+    std::unique_ptr<RomajiText> romajiText_;
+    std::optional<RomajiLine> romajiLine_;
+    bool toldNoDictionary_ = false;
 
     // What the main window shows.
     QString targetLine_;

@@ -32,6 +32,11 @@ GameMode NextSelectableMode(GameMode mode)
     return GameMode(first);
 }
 
+GameMode PlayedMode(GameMode selected, bool romajiTyping)
+{
+    return selected == GameMode::Training && romajiTyping ? GameMode::Romaji : selected;
+}
+
 QString TimeLimitText(int seconds)
 {
     if (seconds == 3600)

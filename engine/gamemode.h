@@ -15,7 +15,7 @@ namespace typetoki {
 // The number tatak.ini and tkscore.ini store. A hand-edited settings file
 // may hold any 16-bit number, which the game keeps and writes back; only the
 // numbers of kModes can be played.
-enum class GameMode : std::int16_t { Hero = 1, Rival = 2, Vs = 3, Training = 4 };
+enum class GameMode : std::int16_t { Hero = 1, Rival = 2, Vs = 3, Training = 4, Romaji = 5 };
 
 // Where a mode's target lines come from.
 enum class Lines { HeroChant, RivalChant, BothChants, TrainingText };
@@ -30,10 +30,10 @@ struct ModeRow {
     // The grade is the shown score per second of the game times this.
     double rankWeight;
     Lines lines;
-    // Ordinary text typed through the input method: Backspace edits the
-    // input instead of throwing it away, the pause after a hit is the
+    // Ordinary text rather than a chant: Backspace edits the input instead
+    // of throwing it away, the pause after a committed character is the
     // player's own and does not count against the time, and the history
-    // lists the characters missed.
+    // lists the characters (for romaji, the keys) missed.
     bool typesText;
     bool selectable;  // SELECT steps through it, in table order
 };
@@ -47,6 +47,10 @@ inline constexpr ModeRow kModes[] = {
      u"対戦", u"雷堂剛介vs ヴォルグ", u"Rexa vs ヴォルグ", 1.2, Lines::BothChants, false, true},
     {GameMode::Training, u"修行モード【一般テキスト】", MakeRgb(255, 255, 0), u"修行",
      u"修行モード", u"修行モード", 10, Lines::TrainingText, true, true},
+    // The training text typed as romaji keys: played from 修行 with the
+    // option on, so SELECT never stops here, but ranked and kept apart.
+    {GameMode::Romaji, u"修行モード【ローマ字】", MakeRgb(255, 255, 0), u"ﾛｰﾏ字",
+     u"ローマ字修行", u"ローマ字修行", 10, Lines::TrainingText, true, false},
 };
 inline constexpr int kModeCount = int(std::size(kModes));
 
@@ -57,6 +61,10 @@ const ModeRow *RowOf(GameMode mode);
 // the last. A number below every mode steps up one at a time, as it always
 // did.
 GameMode NextSelectableMode(GameMode mode);
+
+// The mode a game is played, ranked and kept as: the training text typed
+// as romaji when the player has chosen that, the selected mode otherwise.
+GameMode PlayedMode(GameMode selected, bool romajiTyping);
 
 // One of the table's texts as a QString.
 inline QString Text(const char16_t *text) { return QString::fromUtf16(text); }

@@ -38,6 +38,10 @@ struct Folders {
 };
 
 struct Module1 : SavedSettings, Folders {
+    // The player's option (typetoki.conf, not tatak.ini): training texts
+    // typed key by key as romaji, with no input method.
+    bool romajiTyping = false;
+
     // 32-bit: a fast player in the one-hour game passes 32,767 characters.
     std::int32_t inputCount = 0;
     std::int32_t correctCount = 0;

@@ -46,6 +46,9 @@ public:
     virtual void setLabel4Color(Rgb color) = 0;
     virtual void setModeLabel(const QString &caption, Rgb color) = 0;
     virtual void setInputMethod(InputMethod mode) = 0;
+    // The rest of the romaji suggested for a line typed key by key, shown in
+    // grey after what the input box holds; empty on every other line.
+    virtual void setInputGuide(const QString &rest) = 0;
     // The window's and the score board's background (the miss flash).
     virtual void setBackground(Rgb color) = 0;
     virtual void focusInput() = 0;

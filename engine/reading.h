@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 namespace typetoki {
 
@@ -27,6 +28,17 @@ public:
     // Called from the worker that reads a text and from the game's thread at
     // the same time, so it must be safe to call from several threads at once.
     virtual QList<Word> words(const QString &line) const = 0;
+};
+
+// Where the game gets its dictionary. Opening one takes a while and may
+// fail (not installed), so it is opened when a game first needs it and kept
+// for the rest of the run.
+class ReaderSource {
+public:
+    virtual ~ReaderSource() = default;
+    // The dictionary, or null when it cannot be opened; then *problem says
+    // why, in a sentence for the player (the same sentence every time).
+    virtual std::shared_ptr<const Reader> reader(QString *problem) = 0;
 };
 
 }  // namespace typetoki

@@ -9,6 +9,7 @@ namespace {
 
 const QString kSoundOn = QStringLiteral("sound/on");
 const QString kSoundVolume = QStringLiteral("sound/volume");
+const QString kRomajiTyping = QStringLiteral("training/romaji");
 
 }  // namespace
 
@@ -70,6 +71,16 @@ bool WriteSoundOptions(Options &options, const SoundOptions &sound)
 {
     const bool on = options.set(kSoundOn, sound.on);
     return options.set(kSoundVolume, sound.volumePercent) && on;
+}
+
+bool ReadRomajiTyping(const Options &options)
+{
+    return options.flag(kRomajiTyping, false);
+}
+
+bool WriteRomajiTyping(Options &options, bool on)
+{
+    return options.set(kRomajiTyping, on);
 }
 
 }  // namespace typetoki

@@ -44,4 +44,9 @@ constexpr int kVolumeSteps[] = {100, 75, 50, 25};
 SoundOptions ReadSoundOptions(const Options &options);
 bool WriteSoundOptions(Options &options, const SoundOptions &sound);
 
+// The settings dialog's 文章 page: training texts typed as romaji keys,
+// without an input method.
+bool ReadRomajiTyping(const Options &options);
+bool WriteRomajiTyping(Options &options, bool on);
+
 }  // namespace typetoki

@@ -136,4 +136,12 @@ QList<Word> MecabReader::words(const QString &line) const
     return words;
 }
 
+std::shared_ptr<const Reader> MecabSource::reader(QString *problem)
+{
+    std::call_once(opened_, [this] { reader_ = MecabReader::open(&problem_, folder_); });
+    if (!reader_ && problem)
+        *problem = problem_;
+    return reader_;
+}
+
 }  // namespace typetoki

@@ -3,7 +3,9 @@
 
 #include "engine/reading.h"
 
+#include <QString>
 #include <memory>
+#include <mutex>
 
 struct mecab_model_t;
 struct mecab_t;
@@ -36,6 +38,23 @@ private:
 
     mecab_model_t *model_;
     mecab_t *tagger_;
+};
+
+// The one dictionary of a run: opened the first time a game asks for it,
+// and a failure is not tried again.
+class MecabSource final : public ReaderSource {
+public:
+    explicit MecabSource(QString folder = MecabReader::defaultDictionary())
+        : folder_(std::move(folder))
+    {
+    }
+    std::shared_ptr<const Reader> reader(QString *problem) override;
+
+private:
+    const QString folder_;
+    std::once_flag opened_;
+    std::shared_ptr<const Reader> reader_;
+    QString problem_;
 };
 
 }  // namespace typetoki

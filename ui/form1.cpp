@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QLineEdit>
@@ -42,6 +43,7 @@ constexpr int kNone = kNoColor;
 constexpr int kGrey = 0xC0C0C0;
 constexpr Rgb kOrnamentGreen = 0x008000;
 constexpr int kShownTargetLength = 256;
+constexpr int kGuideGrey = 0x9A9A9A;
 
 // QLineEdit tells an input method it takes composed text whenever it is
 // editable, whatever WA_InputMethodEnabled says, so the input method went on
@@ -56,6 +58,34 @@ public:
             return false;
         return QLineEdit::inputMethodQuery(query);
     }
+
+    const QString &guide() const { return guide_; }
+    void setGuide(const QString &guide)
+    {
+        if (guide == guide_)
+            return;
+        guide_ = guide;
+        update();
+    }
+
+protected:
+    // The guide follows the text, where the next key will land; with the
+    // cursor moved back into the text it would point at the wrong place.
+    void paintEvent(QPaintEvent *event) override
+    {
+        QLineEdit::paintEvent(event);
+        if (guide_.isEmpty() || cursorPosition() != text().size())
+            return;
+        QPainter painter(this);
+        painter.setPen(QColor(kGuideGrey));
+        const QRect cursor = cursorRect();
+        const int x = cursor.center().x() + 1;
+        painter.drawText(QRect(x, cursor.top(), width() - x, cursor.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, guide_);
+    }
+
+private:
+    QString guide_;
 };
 
 QWidget *MakeInputBox(Form1 &window, QWidget *parent)
@@ -124,6 +154,7 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     Form_Load();
     options_ = std::make_unique<Options>(m_.dataFolder);
     applySoundOptions(ReadSoundOptions(*options_), false);
+    m_.romajiTyping = ReadRomajiTyping(*options_);
     sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
@@ -327,7 +358,11 @@ void Form1::MenuSettei_Click()
 {
     if (gameRunning())
         return;
+    const bool romaji = m_.romajiTyping;
     openSettingsDialog();
+    // An option that cannot be written still holds for this run.
+    if (m_.romajiTyping != romaji)
+        WriteRomajiTyping(*options_, m_.romajiTyping);
     // Read ahead now, so the first cue of the next game is ready.
     sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
 }
@@ -379,7 +414,8 @@ void Form1::openHistory()
 {
     if (!history_)
         return;
-    frmHistory window(*history_, int(m_.gameMode), m_.timeLimitSeconds, dialogs_, this);
+    frmHistory window(*history_, int(PlayedMode(m_.gameMode, m_.romajiTyping)), m_.timeLimitSeconds,
+                      dialogs_, this);
     window.exec();
 }
 
@@ -480,6 +516,10 @@ void Form1::setInputMethod(InputMethod mode)
     if (japanese && inputMethodSwitch_)
         inputMethodSwitch_->turnOn();
 }
+
+void Form1::setInputGuide(const QString &rest) { static_cast<InputBox *>(Text1)->setGuide(rest); }
+
+QString Form1::inputGuide() const { return static_cast<const InputBox *>(Text1)->guide(); }
 
 void Form1::setBackground(Rgb color)
 {

@@ -43,6 +43,8 @@ public:
     void setLabel4Color(Rgb color) override;
     void setModeLabel(const QString &caption, Rgb color) override;
     void setInputMethod(InputMethod mode) override;
+    void setInputGuide(const QString &rest) override;
+    QString inputGuide() const;
     void setBackground(Rgb color) override;
     void focusInput() override;
     void showMessage(const QString &text) override;

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <limits>
 
 namespace typetoki {
@@ -70,8 +71,9 @@ const Designed<Form3> kTitleAndFilters[] = {
     {ControlOf<&Form3::Text7>, {480, 1320, 1212, 264, "得点", kYellow, kBlack, Qt::AlignCenter}},
 };
 
+constexpr int kOptionFrameLeft = 5880;
 const Designed<Form3> kOptionFrame[] = {
-    {ControlOf<&Form3::Frame1>, {5880, 480, 2172, 852, "種別表示を"}},
+    {ControlOf<&Form3::Frame1>, {kOptionFrameLeft, 480, 2172, 852, "種別表示を"}},
 };
 // Within Frame1.
 const Designed<Form3> kOptions[] = {
@@ -127,7 +129,8 @@ QString PlayedAtText(const QDateTime &when)
 }
 
 Form3::Form3(Module1 &state, const GameResult *finished, Dialogs &dialogs, QWidget *parent)
-    : QDialog(parent), m_(state), dialogs_(dialogs)
+    : QDialog(parent), m_(state), dialogs_(dialogs),
+      mode_(PlayedMode(state.gameMode, state.romajiTyping))
 {
     SetUpSizableDialog(this, QStringLiteral("ハイスコア"));
     resize(Px(8148), Px(6672));
@@ -146,7 +149,10 @@ void Form3::buildControls()
 
     for (int i = 0; i < int(Command7.size()); ++i) {
         Command7[i] = new QPushButton(Text(kModes[i].boardButton), this);
-        ApplyDesign(Command7[i], {1920 + 840 * i, 480, 852, 372, nullptr});
+        // A button past the four designed ones is narrowed to end where the
+        // option frame begins.
+        const int left = 1920 + 840 * i;
+        ApplyDesign(Command7[i], {left, 480, std::min(852, kOptionFrameLeft - left), 372, nullptr});
         connect(Command7[i], &QPushButton::clicked, this, [this, i] { Command7_Click(i); });
     }
     for (int i = 0; i < int(Command6.size()); ++i) {
@@ -230,16 +236,16 @@ void Form3::load(const GameResult *finished)
     }
     // The game's own length, also an hour as 3600秒, unlike the buttons.
     Text8->setText(QString::number(m_.timeLimitSeconds) + u'秒');
-    if (const ModeRow *row = RowOf(m_.gameMode)) {
+    if (const ModeRow *row = RowOf(mode_)) {
         Text9->setText(Text(row->boardTitle));
         SetColors(Text9, int(row->color), kBlack);
     }
     filterTime_ = m_.timeLimitSeconds;
-    filterMode_ = m_.gameMode;
+    filterMode_ = mode_;
     sortColumn_ = kPoints;
     scores_.LoadScores(ScoresPathToRead(m_));
     if (scores_.scoreCount() > 0)
-        ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds);
+        ShowTopTen(kPoints, mode_, m_.timeLimitSeconds);
 }
 
 void Form3::ClearBoard()
@@ -331,7 +337,7 @@ void Form3::AddPendingResult()
     record.fields[kCharsPerSecond] = Text3[kEntryRow]->text();
     record.fields[kAccuracy] = Text4[kEntryRow]->text();
     record.fields[kPlayedAt] = Text6[kEntryRow]->text();
-    record.fields[kModeNumber] = QString::number(int(m_.gameMode));
+    record.fields[kModeNumber] = QString::number(int(mode_));
     record.fields[kTimeLimit] = QString::number(m_.timeLimitSeconds);
 
     for (const ColumnPlace &c : kColumns)
@@ -345,7 +351,7 @@ void Form3::AddPendingResult()
     // it. Listed before the save prunes the table, so the new result shows
     // whenever it is among the ten best scores.
     QString reason;
-    const auto list = [this] { ShowTopTen(kPoints, m_.gameMode, m_.timeLimitSeconds); };
+    const auto list = [this] { ShowTopTen(kPoints, mode_, m_.timeLimitSeconds); };
     if (!scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason)) {
         dialogs_.message(this, kApplicationTitle,
                          QStringLiteral("ハイスコアを保存できませんでした。\n")

@@ -95,6 +95,10 @@ private:
 
     Module1 &m_;
     Dialogs &dialogs_;
+    // The mode the settings play, which the game just ended was played in
+    // (the settings cannot change during a game): the group the board opens
+    // on and registers into.
+    GameMode mode_;
     ScoreTable scores_;
     GameMode filterMode_ = GameMode(0);
     std::int16_t filterTime_ = 0;

@@ -7,6 +7,7 @@
 #include "ui/artwork.h"
 #include "ui/layout.h"
 
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,7 @@ const Designed<Form4> kTextPage[] = {
     {ControlOf<&Form4::Text1>, {120, 840, 3732, 372}},
     {ControlOf<&Form4::Command3>, {3960, 840, 612, 372, "参照"}},
     {ControlOf<&Form4::Command6, 0>, {1920, 1440, 852, 372, "初期状態"}},
+    {ControlOf<&Form4::Check1>, {120, 120, 4452, 300, "ローマ字で入力する（IMEを使わない）"}},
 };
 
 // Page 3: the sounds, one row per cue.
@@ -214,6 +216,7 @@ void Form4::Form_Load()
     ShowPath(Text2[1], m_.rivalSoundPath);
     ShowPath(Text2[2], m_.missSoundPath);
     ShowPath(Text1, m_.trainingTextPath);
+    Check1->setChecked(m_.romajiTyping);
 
     // The game takes a pause of 0 for "never set"; the change stays even if
     // the dialog is then cancelled.
@@ -347,6 +350,7 @@ void Form4::Command1_Click()
     m_.rivalSoundPath = Text2[1]->text();
     m_.missSoundPath = Text2[2]->text();
     m_.trainingTextPath = Text1->text();
+    m_.romajiTyping = Check1->isChecked();
     // Also a negative pause or one beyond the slider's range: the game waits
     // for nothing or for as long as asked.
     m_.sliderValue = PauseFromText(Text3[0]->text());

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <array>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,6 +47,7 @@ public:
     QLabel *Label9 = nullptr;
     QLineEdit *Text1 = nullptr;
     QPushButton *Command3 = nullptr;
+    QCheckBox *Check1 = nullptr;  // training texts typed as romaji
     std::array<QPushButton *, 3> Command6{};
     std::array<QLabel *, 3> Label3{};
     std::array<QLineEdit *, 3> Text2{};

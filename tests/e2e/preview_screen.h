@@ -13,6 +13,7 @@ public:
     void setLabel4Color(Rgb) override {}
     void setModeLabel(const QString &, Rgb) override {}
     void setInputMethod(InputMethod) override {}
+    void setInputGuide(const QString &) override {}
     void setBackground(Rgb) override {}
     void focusInput() override {}
     void showMessage(const QString &) override {}

@@ -106,9 +106,12 @@ TEST(RankIndex, GradesTheDisplayedScorePerSecondInDoubles)
         {0, 2, 3600, 0, u"雷堂鉄男"_qs},
         {306, 1, 10, 30, u"雷堂剛助"_qs},
         {175, 4, 120, 14, u"元拳法家ロウ"_qs},
+        // Romaji practice is graded as the training it is played from.
+        {1234.56, 5, 60, 205, u"覇王ゼノン"_qs},
+        {175, 5, 120, 14, u"元拳法家ロウ"_qs},
         // A mode the game does not have grades 0 whatever the score.
         {99999, 0, 60, 0, u"雷堂鉄男"_qs},
-        {99999, 5, 60, 0, u"雷堂鉄男"_qs},
+        {99999, 6, 60, 0, u"雷堂鉄男"_qs},
         // Beyond 16 bits: held at the ends, where the top grade covers both.
         {1e12, 4, 10, 32767, u"覇王ゼノン"_qs},
         {327680, 1, 10, 32767, u"覇王ゼノン"_qs},

@@ -33,10 +33,10 @@ set -- "$scratch"/out/typetoki-*-portable.tar.gz
 tgz=$1
 
 # The dependencies the program's libraries need, found by dpkg-shlibdeps, and the
-# fonts and the SQLite driver it cannot see.
+# fonts, the SQLite driver and MeCab's dictionary it cannot see.
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 fonts-ipafont-gothic \
-    libqt6sql6-sqlite; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 libmecab2 \
+    fonts-ipafont-gothic libqt6sql6-sqlite mecab-ipadic-utf8; do
     case "$depends" in
         *"$needed"*) ;;
         *) fail "Depends lacks $needed: $depends" ;;

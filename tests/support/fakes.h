@@ -82,6 +82,7 @@ public:
         modeColor = color;
     }
     void setInputMethod(InputMethod mode) override { inputMethod = mode; }
+    void setInputGuide(const QString &rest) override { guide = rest; }
     void setBackground(Rgb color) override { backgrounds.push_back(color); }
     void focusInput() override { ++focusCount; }
     void showMessage(const QString &text) override;
@@ -93,6 +94,7 @@ public:
     QString modeCaption;
     Rgb modeColor = 0;
     InputMethod inputMethod = InputMethod::Hiragana;
+    QString guide;
     std::vector<Rgb> backgrounds;
     int focusCount = 0;
     QStringList messages;

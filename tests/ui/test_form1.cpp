@@ -6,6 +6,7 @@
 #include "platform/steadyclock.h"
 #include "support/fakedialogs.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "ui/form1.h"
 #include "ui/layout.h"
 
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -49,7 +51,13 @@ public:
     // The message boxes shown, by their text.
     QStringList messages() const { return dialogs.texts(); }
     FakeDialogs &fakeDialogs() { return dialogs; }
-    void openSettingsDialog() override { opened << "settings"; }
+    void openSettingsDialog() override
+    {
+        opened << "settings";
+        if (onSettings)
+            onSettings();
+    }
+    std::function<void()> onSettings;  // what the player does in the dialog
     void openScoreBoard() override { opened << "scores"; }
     void openHistory() override { opened << "history"; }
     void openResultScreen(const GameResult &) override
@@ -694,4 +702,29 @@ TEST(QtEventPump, ClosingTheWindowDuringTheRealCountdownEndsItPromptly)
     EXPECT_LT(timer.elapsed(), 1500);
     EXPECT_EQ(state.gamePhase, kIdle);
     EXPECT_FALSE(form.isVisible());
+}
+
+TEST(Form1Settings, TheRomajiOptionIsKeptInTypetokiConfWhileTatakIniKeepsItsBytes)
+{
+    Window w;
+    const QString tatak = w.state.inDataFolder("tatak.ini");
+    w.form.close();
+    const QByteArray before = ReadRaw(tatak);
+    ASSERT_FALSE(before.isEmpty());
+    FakeWorld next;
+    {
+        TestForm1 again(w.state, next);
+        EXPECT_FALSE(w.state.romajiTyping);
+        again.onSettings = [&w] { w.state.romajiTyping = true; };
+        again.MenuSettei_Click();
+        again.close();
+    }
+    EXPECT_EQ(ReadRaw(tatak), before);
+    QSettings conf(w.state.inDataFolder("typetoki.conf"), QSettings::IniFormat);
+    EXPECT_EQ(conf.value("training/romaji").toString(), "true");
+
+    // The next run plays romaji again, from typetoki.conf alone.
+    w.state.romajiTyping = false;
+    TestForm1 third(w.state, next);
+    EXPECT_TRUE(w.state.romajiTyping);
 }

@@ -9,6 +9,7 @@
 #include "ui/layout.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -640,4 +641,36 @@ TEST(Form4, QtsFileDialogOffersTheRememberedNameAndTakesAMissingFile)
     });
     EXPECT_EQ(dialogs.openFile(nullptr, kTextFilter, remembered).outcome,
               FileDialogAnswer::Cancelled);
+}
+
+TEST(Form4, TheRomajiBoxOnTheTextPageIsKeptOnlyByOk)
+{
+    struct Case {
+        bool before;
+        bool click;
+        bool ok;
+        bool after;
+    };
+    const Case cases[] = {
+        {false, true, true, true},  {true, true, true, false},  {true, false, true, true},
+        {false, true, false, false}, {true, true, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.before << c.click << c.ok);
+        Module1 state = GameState();
+        state.romajiTyping = c.before;
+        Dialog d(state);
+        d.showPage(2);
+        ASSERT_TRUE(d.form.Check1->isVisible());
+        EXPECT_EQ(d.form.Check1->isChecked(), c.before);
+        // Not hidden behind the page's other controls.
+        for (QWidget *other : {static_cast<QWidget *>(d.form.Label9), static_cast<QWidget *>(d.form.Text1),
+                               static_cast<QWidget *>(d.form.Command3),
+                               static_cast<QWidget *>(d.form.Command6[0])})
+            EXPECT_FALSE(d.form.Check1->geometry().intersects(other->geometry()));
+        if (c.click)
+            d.click(d.form.Check1);
+        d.click(c.ok ? d.form.Command1 : d.form.Command2);
+        EXPECT_EQ(d.state.romajiTyping, c.after);
+    }
 }

@@ -113,4 +113,40 @@ TEST(frmHistoryTest, ShowsBothGamesOfTheStoreInTheChartsAndTheTable)
     EXPECT_TRUE(window.timeButtons[2]->isChecked());
 }
 
+TEST(frmHistoryTest, RomajiGamesAreAModeOfTheirOwnWithTheirKeys)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    GameResult training = RealisticGame(4, 60, kFirstDay, 2, 95, 1);
+    GameResult romaji = RealisticGame(4, 60, kFirstDay.addDays(1), 5, 97, 2);
+    romaji.gameMode = GameMode::Romaji;
+    romaji.targets = {{"n", {9, 4, 1.8, 5}}, {"u", {6, 0, 0.9, 6}}, {".", {1, 0, 0.2, 1}}};
+    HistoryStore store(dir.path());
+    store.Record(training);
+    store.Record(romaji);
+    ASSERT_TRUE(store.WaitForIdle(5000));
+
+    frmHistory window(store, 5, 60);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.modeButtons.size(), 5u);
+    EXPECT_EQ(window.modeButtons[4]->text(), U("ﾛｰﾏ字"));
+    EXPECT_TRUE(window.modeButtons[4]->isChecked());
+    ASSERT_EQ(window.speedSeries->count(), 1);
+    EXPECT_DOUBLE_EQ(window.speedSeries->at(0).y(), romaji.speedText.toDouble());
+
+    // The keys the lines asked for, on the keyboard and in the list of misses.
+    window.tabs->setCurrentIndex(frmHistory::kKeysTab);
+    const QString n = window.keyboard->figuresAt(window.keyboard->keyRect("N").center().toPoint());
+    EXPECT_TRUE(n.contains(U("出題 9 回"))) << n.toStdString();
+    EXPECT_FALSE(window.missedView->isHidden());
+
+    // The training game stays with its own mode.
+    window.modeButtons[3]->click();
+    EXPECT_EQ(window.gameMode(), 4);
+    window.tabs->setCurrentIndex(frmHistory::kProgressTab);
+    ASSERT_EQ(window.speedSeries->count(), 1);
+    EXPECT_DOUBLE_EQ(window.speedSeries->at(0).y(), training.speedText.toDouble());
+}
+
 }  // namespace

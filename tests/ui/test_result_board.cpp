@@ -1049,3 +1049,39 @@ TEST(WholeGame, TwoGamesAreOnTheBoardAndInTheStatisticsWindow)
         EXPECT_EQ(messages.size(), writable ? 2 : 3) << messages.join(u'\n').toStdString();
     }
 }
+
+TEST(Form3, RomajiGamesHaveTheirOwnGroupBehindAFifthModeButton)
+{
+    Board b;
+    b.state.gameMode = GameMode::Training;
+    b.state.romajiTyping = true;
+    b.state.timeLimitSeconds = 30;
+    b.finishGame("120.5", "80", "97.5", "2.66");
+    auto board = b.open();
+    Form3 &f = *board;
+    // Opened on the romaji group, and registered into it.
+    EXPECT_EQ(f.filterMode(), GameMode::Romaji);
+    EXPECT_EQ(f.Text9->text(), u"ローマ字修行"_qs);
+    QTest::keyClicks(f.Text1[Form3::kEntryRow], "Kana");
+    QTest::mouseClick(f.Command5, Qt::LeftButton);
+    const QString date = ReadScores(b.folder.path()).value(0).section(u',', 6, 6);
+    EXPECT_EQ(ReadScores(b.folder.path()),
+              QStringList({"1,Kana,120.5,80,2.66,97.5," + date + ",5,30"}));
+    EXPECT_EQ(NamesListed(f).value(0), "Kana");
+
+    // The button comes after 修行, whole and clear of the option frame.
+    QPushButton *romaji = f.Command7.back();
+    EXPECT_EQ(romaji->text(), u"ﾛｰﾏ字"_qs);
+    EXPECT_GT(romaji->x(), f.Command7[3]->x());
+    EXPECT_EQ(romaji->y(), f.Command7[3]->y());
+    EXPECT_LE(romaji->geometry().right(), f.Frame1->geometry().left());
+    EXPECT_LE(romaji->fontMetrics().horizontalAdvance(romaji->text()), romaji->width() - 6);
+
+    // Training and romaji results are listed apart.
+    QTest::mouseClick(f.Command7[3], Qt::LeftButton);
+    EXPECT_EQ(f.filterMode(), GameMode::Training);
+    EXPECT_EQ(NamesListed(f).value(0), "");
+    QTest::mouseClick(romaji, Qt::LeftButton);
+    EXPECT_EQ(f.filterMode(), GameMode::Romaji);
+    EXPECT_EQ(NamesListed(f).value(0), "Kana");
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# A romaji game in a real X server with no input method anywhere: training
+# mode in tatak.ini, romaji typing switched on in typetoki.conf, a line with
+# kanji read through MeCab's dictionary, typed key by key to its end in
+# spellings of the player's own and begun again; then "終了！", the result
+# screen, the board, and the record in tkscore.ini as game mode 5, with the
+# romaji keys in the history. tatak.ini keeps its bytes through it all.
+# Usage: romaji_game.sh BIN_DIR [SHOT.png]: with SHOT, a picture of the
+# screen with the line half typed (scripts/romaji_screenshot.sh). Exit 77
+# (skipped) where Xvfb, xdotool or the dictionary is missing.
+set -euo pipefail
+# shellcheck source=tests/e2e/common.sh
+source "$(dirname "$0")/common.sh"
+bin=$1
+shot=${2:-}
+unset QT_QPA_PLATFORM QT_IM_MODULE GTK_IM_MODULE XMODIFIERS
+
+need_tools Xvfb xdotool python3
+[ -f /var/lib/mecab/dic/ipadic-utf8/sys.dic ] || skip "mecab-ipadic-utf8 is not installed"
+make_folder
+start_x_server
+
+program=$folder
+make_program_folder "$program"
+printf '今日は日本語を打つ練習をします。\r\n' >"$program/romaji.txt"
+training=$program/romaji.txt game_settings 4 10 "$program" >"$program/tatak.ini"
+cp "$program/tatak.ini" "$folder/tatak.before"
+printf '[training]\nromaji=true\n' >"$program/typetoki.conf"
+
+launch "$program/typetoki" >"$folder/game.log" 2>&1
+game=$launched
+pass_splash_and_start
+# The line is kyouhanihongowoutsurenshuuwoshimasu. as the guide spells it;
+# typed whole with ん as nn, つ as tu and し as si (35 keys), then begun
+# again as the guide spells it (16 keys). A key every 0.15 s, so that each
+# is judged in a pass of its own even on a busy machine.
+sleep 3.6
+xdotool windowfocus "$main"
+xdotool type --delay 150 "kyouhanihonngowoutu"
+if [ -n "$shot" ]; then
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+0+0" "$shot"
+fi
+xdotool type --delay 150 "renshuuwosimasu.kyouhanihongowou"
+finish_game "$program" 10
+quit_game
+cmp -s "$folder/tatak.before" "$program/tatak.ini" || fail "tatak.ini changed"
+check_record "$program" 5 10 "$(single_passes 51 0)"
+python3 - "$program/typetoki-history.sqlite" <<'PY' ||
+import sqlite3, sys
+db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+games = db.execute("SELECT mode, time_limit, abandoned, judged, correct FROM game").fetchall()
+assert games == [(5, 10, 0, "51", "51")], games
+targets = dict(db.execute("SELECT ch, targeted FROM target").fetchall())
+missed = dict(db.execute("SELECT ch, missed FROM target").fetchall())
+assert all(len(ch) == 1 and ch.isascii() for ch in targets), targets
+assert targets["n"] == 6 and sum(missed.values()) == 0, (targets, missed)
+PY
+  fail "the history does not hold the romaji game as played"
+echo "PASSED: $(tr -d '\r' < "$program/tkscore.ini")"
