@@ -474,7 +474,8 @@ void Game::JudgeRomaji()
         // The history counts the key the line asked for: the one typed on a
         // hit; on a miss, which leaves the line as it was, the guide's next.
         const bool hit = romajiLine_->type(key).hit;
-        const QString expected = hit ? QString(key) : romajiLine_->guide().left(1);
+        const QChar asked = hit ? key : romajiLine_->nextKey();
+        const QString expected = asked.isNull() ? QString() : QString(asked);
         CountJudgedKey(expected, hit);
 
         if (hit) {

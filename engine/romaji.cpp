@@ -432,7 +432,29 @@ LineSpan RomajiLine::spanOf(qsizetype unit) const
 
 qsizetype RomajiLine::doneUpTo() const
 {
-    return spanOf(leading().unit).start;
+    return passedUpTo(leading());
+}
+
+// Skipped characters after the last unit typed stay to be seen until a key
+// of the next unit is typed.
+qsizetype RomajiLine::passedUpTo(const State &state) const
+{
+    const qsizetype next = spanOf(state.unit).start;
+    if (!state.pending.isEmpty())
+        return next;
+    if (state.unit == 0)
+        return 0;
+    const LineSpan before = spanOf(state.unit - 1);
+    // Units of one kanji word share its span.
+    return std::min(before.start + before.length, next);
+}
+
+void RomajiLine::appendSkipped(QString &out, qsizetype from, qsizetype to) const
+{
+    for (const LineSpan &span : reading_.skipped) {
+        if (span.start >= from && span.start < to)
+            out += QStringView(reading_.line).mid(span.start, span.length);
+    }
 }
 
 // The spelling of the unit that agrees with what has been typed of it and
@@ -468,14 +490,26 @@ QString RomajiLine::guide() const
     QString rest;
     QString pending = from.pending;
     char16_t need = from.need;
+    qsizetype at = passedUpTo(from);
     for (qsizetype unit = from.unit; unit < reading_.kana.size();) {
         const Choice choice = pick(unit, pending, need);
+        appendSkipped(rest, at, spanOf(unit).start);
         rest += QStringView(choice.spelling).mid(std::min(pending.size(), choice.spelling.size()));
         unit += std::max<qsizetype>(1, choice.length);
+        const LineSpan last = spanOf(unit - 1);
+        at = std::max(at, last.start + last.length);
         pending.clear();
         need = choice.then;
     }
+    appendSkipped(rest, at, reading_.line.size());
     return rest;
+}
+
+QChar RomajiLine::nextKey() const
+{
+    const QString rest = guide();
+    const auto key = std::find_if(rest.cbegin(), rest.cend(), [](QChar c) { return c.unicode() < 128; });
+    return key == rest.cend() ? QChar() : *key;
 }
 
 }  // namespace typetoki

@@ -100,10 +100,15 @@ public:
     // The keys hit so far on this line.
     const QString &typed() const { return typed_; }
     // The rest of a spelling that completes the line and agrees with every
-    // choice made so far: "sh" continues "shi", "si" stays "si".
+    // choice made so far: "sh" continues "shi", "si" stays "si". Skipped
+    // characters stand in it where they fall, as themselves: never a key,
+    // since every key is ASCII.
     QString guide() const;
-    // Characters of the line before this position are typed whole (skipped
-    // ones among them); the rest is still to come.
+    // The key the guide asks for next; none once the line is finished.
+    QChar nextKey() const;
+    // Characters of the line before this position are typed whole, or were
+    // skipped before the key typed last; the rest is still to come, skipped
+    // ones included, so the player sees them passed over.
     qsizetype doneUpTo() const;
     const LineReading &reading() const { return reading_; }
 
@@ -139,6 +144,8 @@ private:
     Choice pick(qsizetype unit, const QString &pending, char16_t need) const;
     const State &leading() const;
     LineSpan spanOf(qsizetype unit) const;
+    qsizetype passedUpTo(const State &state) const;
+    void appendSkipped(QString &out, qsizetype from, qsizetype to) const;
 
     LineReading reading_;
     std::vector<std::vector<Option>> options_;  // longest first

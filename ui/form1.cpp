@@ -79,9 +79,23 @@ protected:
         QPainter painter(this);
         painter.setPen(QColor(kGuideGrey));
         const QRect cursor = cursorRect();
-        const int x = cursor.center().x() + 1;
-        painter.drawText(QRect(x, cursor.top(), width() - x, cursor.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, guide_);
+        int x = cursor.center().x() + 1;
+        // Keys are ASCII; anything else in the guide is a character of the
+        // line that has no key and is passed over: struck through.
+        for (qsizetype i = 0; i < guide_.size() && x < width();) {
+            const bool key = guide_[i].unicode() < 128;
+            qsizetype end = i;
+            while (end < guide_.size() && (guide_[end].unicode() < 128) == key)
+                ++end;
+            QFont font = this->font();
+            font.setStrikeOut(!key);
+            painter.setFont(font);
+            const QString run = guide_.mid(i, end - i);
+            painter.drawText(QRect(x, cursor.top(), width() - x, cursor.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter, run);
+            x += QFontMetrics(font).horizontalAdvance(run);
+            i = end;
+        }
     }
 
 private:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A romaji game in a real X server with no input method anywhere: training
 # mode in tatak.ini, romaji typing switched on in typetoki.conf, a line with
-# kanji read through MeCab's dictionary, typed key by key to its end in
+# kanji read through MeCab's dictionary and a sign with no key (★, passed
+# over), typed key by key to its end in
 # spellings of the player's own and begun again; then "終了！", the result
 # screen, the board, and the record in tkscore.ini as game mode 5, with the
 # romaji keys in the history. tatak.ini keeps its bytes through it all.
@@ -22,7 +23,7 @@ start_x_server
 
 program=$folder
 make_program_folder "$program"
-printf '今日は日本語を打つ練習をします。\r\n' >"$program/romaji.txt"
+printf '今日は日本語を打つ★練習をします。\r\n' >"$program/romaji.txt"
 training=$program/romaji.txt game_settings 4 10 "$program" >"$program/tatak.ini"
 cp "$program/tatak.ini" "$folder/tatak.before"
 printf '[training]\nromaji=true\n' >"$program/typetoki.conf"

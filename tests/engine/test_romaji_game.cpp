@@ -180,7 +180,7 @@ TEST(RomajiGame, WithoutADictionaryKanjiAreSkippedAndThePlayerIsToldOnce)
     h.startTraining({U("日本語を打つ")});
     ASSERT_EQ(h.screen.messages.size(), 1);
     EXPECT_TRUE(h.screen.messages[0].contains(u"辞書が開けません"_qs));
-    EXPECT_EQ(h.screen.guide, "wotsu");
+    EXPECT_EQ(h.screen.guide, u"日本語wo打tsu"_qs);  // the kanji shown passed over
     h.typeText("wotu");
     EXPECT_EQ(h.state.correctCount, 4);
     EXPECT_EQ(h.box(Box::Text1), "");
@@ -193,7 +193,7 @@ TEST(RomajiGame, WithoutADictionaryKanjiAreSkippedAndThePlayerIsToldOnce)
     h.game.Command3_Click();
     h.startTraining({U("漢字"), U("打つ")});
     EXPECT_EQ(h.screen.messages.size(), 1);
-    EXPECT_EQ(h.screen.guide, "tsu");  // the line of kanji alone gives way
+    EXPECT_EQ(h.screen.guide, u"打tsu"_qs);  // the line of kanji alone gives way
     h.game.Command3_Click();
     h.startTraining({U("漢字"), U("★")});
     EXPECT_EQ(h.state.gamePhase, kIdle);
