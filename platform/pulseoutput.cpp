@@ -1,5 +1,6 @@
 #include "platform/pulseoutput.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <pulse/pulseaudio.h>
 
@@ -11,23 +12,40 @@ using Steady = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr pa_sample_spec kSpec{PA_SAMPLE_S16NE, kCueRate, kCueChannels};
-constexpr pa_usec_t kAskedBufferUsec = 5000;
 // The server asks for data each time this much has played, and each request
-// wakes PulseAudio's thread; half the buffer leaves the server's own share of
-// the latency at its least and wakes the thread half as often as its default.
-constexpr pa_usec_t kAskedRequestUsec = kAskedBufferUsec / 2;
-// How far ahead of what plays the stream is kept, and how often it is topped
-// up: a top-up may come this much late before a cue breaks up.
-constexpr milliseconds kLead{60};
-constexpr milliseconds kTopUpEvery{20};
+// wakes PulseAudio's thread: at 2.5 ms that woke it some 400 times a second
+// while a cue sounded, half the game's processor time at a typist's pace. So
+// the stream is topped up on the requests, and they come seldom.
+constexpr milliseconds kRequestEvery{40};
+// The device's share of the latency, which is all a cue waits for once it is
+// written: each cue flushes what the stream holds. With ADJUST_LATENCY,
+// PulseAudio and PipeWire alike give the device half of what the buffer
+// asked for holds beyond two requests (PipeWire a whole request when nothing
+// is left over), so the buffer is asked for as that; any server raises this
+// to the least its device takes.
+constexpr std::chrono::microseconds kAskedDevice{500};
+constexpr Steady::duration kAskedBuffer = 2 * kRequestEvery + 2 * kAskedDevice;
+// Playing starts once this much is written, not a request's worth.
+constexpr milliseconds kPlayFrom{5};
+// How far ahead of what plays the stream is kept: a request answered this
+// much less kRequestEvery late still leaves no hole in a cue.
+constexpr milliseconds kLead{100};
+// Should no request come while a cue sounds (a server may ask only once the
+// stream holds less than its buffer, as newer PipeWire does), a timer tops
+// it up this long after the last top-up.
+constexpr milliseconds kTopUpAtLatest{60};
 // A cue that waited longer than this for a new connection no longer answers
 // its key; it is dropped rather than heard late.
 constexpr milliseconds kStalestCue{200};
 
+pa_usec_t Usec(Steady::duration span)
+{
+    return pa_usec_t(std::chrono::duration_cast<std::chrono::microseconds>(span).count());
+}
+
 std::size_t FramesIn(Steady::duration span)
 {
-    return std::size_t(std::chrono::duration_cast<std::chrono::microseconds>(span).count() * kCueRate
-                       / 1000000);
+    return std::size_t(Usec(span) * kCueRate / 1000000);
 }
 
 Steady::duration DurationOf(std::size_t frames)
@@ -100,6 +118,7 @@ void PulseOutput::dropConnection()
 {
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_disconnect(stream_);
         pa_stream_unref(stream_);
         stream_ = nullptr;
@@ -129,20 +148,22 @@ void PulseOutput::openStream()
 {
     if (stream_) {
         pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
         pa_stream_unref(stream_);
     }
     stream_ = pa_stream_new(context_, "cues", &kSpec, nullptr);
     if (!stream_)
         return;
     pa_stream_set_state_callback(stream_, StreamChanged, this);
+    pa_stream_set_write_callback(stream_, ReadyForMore, this);
     pa_buffer_attr asked;
     asked.maxlength = std::uint32_t(-1);
-    asked.tlength = std::uint32_t(pa_usec_to_bytes(kAskedBufferUsec, &kSpec));
-    asked.prebuf = std::uint32_t(-1);
-    asked.minreq = std::uint32_t(pa_usec_to_bytes(kAskedRequestUsec, &kSpec));
+    asked.tlength = std::uint32_t(pa_usec_to_bytes(Usec(kAskedBuffer), &kSpec));
+    asked.prebuf = std::uint32_t(pa_usec_to_bytes(Usec(kPlayFrom), &kSpec));
+    asked.minreq = std::uint32_t(pa_usec_to_bytes(Usec(kRequestEvery), &kSpec));
     asked.fragsize = std::uint32_t(-1);
     // ADJUST_LATENCY: the latency asked for is the whole way to the speaker,
-    // so the server shortens its own buffer to match.
+    // so the server shortens the device's buffer to match.
     if (pa_stream_connect_playback(stream_, nullptr, &asked, PA_STREAM_ADJUST_LATENCY, nullptr,
                                    nullptr)
         < 0) {
@@ -168,19 +189,38 @@ void PulseOutput::StreamChanged(pa_stream *stream, void *self)
     auto *out = static_cast<PulseOutput *>(self);
     if (pa_stream_get_state(stream) != PA_STREAM_READY)
         return;
-    if (const pa_buffer_attr *granted = pa_stream_get_buffer_attr(stream)) {
+    if (const pa_buffer_attr *granted = pa_stream_get_buffer_attr(stream))
         out->grantedMs_ = double(pa_bytes_to_usec(granted->tlength, &kSpec)) / 1000;
-        qInfo("sound: cue stream open, %.1f ms granted (%.1f ms asked), requests every %.1f ms, kept %lld ms "
-              "ahead",
-              out->grantedMs_, double(kAskedBufferUsec) / 1000,
-              double(pa_bytes_to_usec(granted->minreq, &kSpec)) / 1000, static_cast<long long>(kLead.count()));
-    }
+    // The device's share of the latency comes with the stream's timing.
+    if (pa_operation *asking = pa_stream_update_timing_info(stream, TimingKnown, self))
+        pa_operation_unref(asking);
     // The cue that asked for the stream, if it is still fresh.
     if (!out->mixer_.sounding())
         return;
     if (Steady::now() - out->startedAt_ > kStalestCue)
         return out->mixer_.stop();
     out->setOff();
+}
+
+void PulseOutput::TimingKnown(pa_stream *stream, int success, void *self)
+{
+    auto *out = static_cast<PulseOutput *>(self);
+    const pa_buffer_attr *granted = pa_stream_get_buffer_attr(stream);
+    const pa_timing_info *timing = success ? pa_stream_get_timing_info(stream) : nullptr;
+    if (!granted)
+        return;
+    const QByteArray device = timing ? QByteArray::number(double(timing->configured_sink_usec) / 1000, 'f', 1)
+                                     : QByteArrayLiteral("unknown");
+    qInfo("sound: cue stream open, the device's latency %s ms granted (%.1f ms asked), the stream's buffer "
+          "%.1f ms (%.1f ms asked), requests every %.1f ms, kept %lld ms ahead",
+          device.constData(), double(Usec(kAskedDevice)) / 1000, out->grantedMs_,
+          double(Usec(kAskedBuffer)) / 1000, double(pa_bytes_to_usec(granted->minreq, &kSpec)) / 1000,
+          static_cast<long long>(kLead.count()));
+}
+
+void PulseOutput::ReadyForMore(pa_stream *, std::size_t, void *self)
+{
+    static_cast<PulseOutput *>(self)->topUp();
 }
 
 void PulseOutput::TimeToTopUp(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
@@ -228,7 +268,7 @@ void PulseOutput::topUp()
         pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop_);
         struct timeval at;
         pa_gettimeofday(&at);
-        pa_timeval_add(&at, pa_usec_t(std::chrono::microseconds(kTopUpEvery).count()));
+        pa_timeval_add(&at, Usec(kTopUpAtLatest));
         api->time_restart(topUpTimer_, &at);
     }
 }

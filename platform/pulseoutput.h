@@ -8,10 +8,10 @@
 // machine must not leave a hole in a cue. A new cue flushes what is queued,
 // which cuts the sounding one off at once. The key's own thread writes the
 // first block, so the cue sets off without a change of thread; PulseAudio's
-// thread tops the stream up on a timer while a cue sounds and sleeps
-// otherwise. Nothing here waits for the server: connecting, and reconnecting
-// after the server restarted or the device went away, happen in the
-// background, started by the next cue.
+// thread tops the stream up when the server asks for more (seldom) while a
+// cue sounds, and sleeps otherwise. Nothing here waits for the server:
+// connecting, and reconnecting after the server restarted or the device went
+// away, happen in the background, started by the next cue.
 
 #include "platform/cuemixer.h"
 
@@ -51,6 +51,8 @@ public:
 private:
     static void ContextChanged(pa_context *context, void *self);
     static void StreamChanged(pa_stream *stream, void *self);
+    static void TimingKnown(pa_stream *stream, int success, void *self);
+    static void ReadyForMore(pa_stream *stream, std::size_t bytes, void *self);
     static void TimeToTopUp(pa_mainloop_api *api, pa_time_event *event, const struct timeval *when,
                             void *self);
 

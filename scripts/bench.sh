@@ -39,7 +39,8 @@ done
 for mode in 1 2; do
   echo
   echo "== cpu_share, game mode $mode"
-  "$build/bench/cpu_share" "$mode"
+  # Without PulseAudio the cues only try to connect, and cost next to nothing.
+  bench/cpu_share.sh "$build" "$mode" || { [ $? -eq 77 ] && "$build/bench/cpu_share" "$mode"; }
 done
 
 echo

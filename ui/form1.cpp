@@ -102,6 +102,14 @@ private:
     QString guide_;
 };
 
+// The board's boxes are written on every key and clock tick, mostly with
+// what they show already; QLineEdit lays its text out anew even then.
+void ShowInBox(QLineEdit *box, const QString &text)
+{
+    if (box->text() != text)
+        box->setText(text);
+}
+
 QWidget *MakeInputBox(Form1 &window, QWidget *parent)
 {
     window.Text1 = new InputBox(parent);
@@ -495,7 +503,7 @@ void Form1::setText(Box box, const QString &text)
         Text4->setText(text.left(kShownTargetLength));
         Text4->setCursorPosition(0);
         break;
-    case Box::Text3: Text3->setText(text); break;
+    case Box::Text3: ShowInBox(Text3, text); break;
     case Box::Label4: Label4->setText(text); break;
     case Box::Text5_0:
     case Box::Text5_1: {
@@ -506,7 +514,7 @@ void Form1::setText(Box box, const QString &text)
         Text5[i]->setPlainText(shown);
         break;
     }
-    default: Text2[int(box) - int(Box::Text2_3) + 3]->setText(text); break;
+    default: ShowInBox(Text2[int(box) - int(Box::Text2_3) + 3], text); break;
     }
 }
 
