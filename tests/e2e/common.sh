@@ -74,9 +74,11 @@ finish_test() {
 
 # An X server of the test's own, which DISPLAY then names (its process id in
 # $xvfb). Xvfb itself takes the first display that is free and says which,
-# so no other user's screen is ever played on.
+# so no other user's screen is ever played on. Without -noreset it resets
+# whenever its last client leaves (the probe below, a game that ended) and
+# refuses whoever connects meanwhile: a game started then never shows.
 start_x_server() {
-  launch Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$folder/x-display" >"$folder/xvfb.log" 2>&1
+  launch Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$folder/x-display" >"$folder/xvfb.log" 2>&1
   xvfb=$launched
   for _ in $(seq 200); do
     [ "$(wc -l <"$folder/x-display")" -gt 0 ] && break

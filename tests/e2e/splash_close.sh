@@ -31,7 +31,7 @@ finish() {
 trap finish EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$folder/display" 2>"$folder/xvfb.log" &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$folder/display" 2>"$folder/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$folder/display" ] && break; sleep 0.1; done
 [ -s "$folder/display" ] || fail "Xvfb did not start"
