@@ -418,8 +418,7 @@ void Game::JudgeInput()
         const QString typed = screen_.inputText();
         if (typed.isEmpty())
             break;
-        m_.currentTarget += typed.at(0);
-        ++m_.inputCount;
+        CountJudged(typed.at(0));
 
         const QString typedTrim = TrimBlanks(typed);
         const QString targetTrim = TrimBlanks(targetLine_);
@@ -428,10 +427,7 @@ void Game::JudgeInput()
 
         if (hit) {
             EchoChant();
-            ++m_.correctCount;
-            // Each hit is worth 2.2 points times the accuracy the board
-            // shows at that moment, whatever the counters say by now.
-            m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
+            ScoreHit();
             screen_.setText(Box::Text1, WithoutFirst(typedTrim));
             showTargetLine(WithoutFirst(targetTrim));
             PlayHitCue();
@@ -469,8 +465,7 @@ void Game::JudgeRomaji()
         if (box.size() <= typed.size() || !box.startsWith(typed))
             break;
         const QChar key = box.at(typed.size());
-        m_.currentTarget += key;
-        ++m_.inputCount;
+        CountJudged(key);
         // The history counts the key the line asked for: the one typed on a
         // hit; on a miss, which leaves the line as it was, the guide's next.
         const bool hit = romajiLine_->type(key).hit;
@@ -479,8 +474,7 @@ void Game::JudgeRomaji()
         CountJudgedKey(expected, hit);
 
         if (hit) {
-            ++m_.correctCount;
-            m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
+            ScoreHit();
             // The next line comes at once, so that a key typed during the
             // pause is judged against it.
             if (romajiLine_->finished())
@@ -505,6 +499,20 @@ void Game::JudgeRomaji()
         break;
     }
     RefreshCounters();
+}
+
+void Game::CountJudged(QChar key)
+{
+    m_.currentTarget += key;
+    ++m_.inputCount;
+}
+
+void Game::ScoreHit()
+{
+    ++m_.correctCount;
+    // Each hit is worth 2.2 points times the accuracy the board shows at
+    // that moment, whatever the counters say by now.
+    m_.score = m_.score + ReadNumber(result_.accuracyText) * 2.2 / 100;
 }
 
 void Game::PlayHitCue()

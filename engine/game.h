@@ -130,6 +130,8 @@ private:
     void showRomajiLine();
     void JudgeInput();
     void JudgeRomaji();
+    void CountJudged(QChar key);
+    void ScoreHit();
     void PlayHitCue();
     // The miss flash with the keys locked out; false when the game ended
     // during it.
