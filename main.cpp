@@ -3,6 +3,7 @@
 #include "persistence/historystore.h"
 #include "platform/eventpump.h"
 #include "platform/inputmethodswitch.h"
+#include "platform/logfile.h"
 #include "platform/mecabreader.h"
 #include "platform/mtrandom.h"
 #include "platform/soundcues.h"
@@ -17,6 +18,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("typetoki"));
+    // When each key reached the game and each cue sounded, for tests that
+    // must judge what happened rather than what was meant to.
+    if (const QString log = qEnvironmentVariable("TYPETOKI_LOG"); !log.isEmpty() && !typetoki::LogToFile(log))
+        qWarning("TYPETOKI_LOG: %s cannot be written", qPrintable(log));
 
     typetoki::Module1 state;
     state.setProgramFolder(QCoreApplication::applicationDirPath());

@@ -1,6 +1,7 @@
 #include "engine/game.h"
 
 #include "engine/cp932.h"
+#include "engine/gamelog.h"
 #include "engine/numbers.h"
 #include "engine/rank.h"
 #include "engine/texthash.h"
@@ -240,6 +241,7 @@ void Game::startGame(bool newRecord)
     screen_.setText(Box::Text1, QString());
     m_.startTime = p_.clock.now();
     m_.gamePhase = kPlaying;
+    qCInfo(lcGame, "playing");
     ++gameSerial_;
     screen_.focusInput();
     NextLine();
@@ -555,6 +557,7 @@ void Game::CountJudgedKey(QStringView target, bool hit)
     // hit is the game's, not the player's. It is added as the pause begins,
     // so a key typed during the pause reads earlier than the hit before it;
     // such a key took the player no time of their own.
+    qCInfo(lcGame, hit ? "hit" : "miss");
     const double before = keyAt_;
     keyAt_ = std::max(before, p_.clock.now() - m_.pausedSeconds);
     if (target.isEmpty())
@@ -728,6 +731,7 @@ void Game::EndGame()
     const double hits = ReadNumber(result_.correctText);
     show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
     const GameResult result = Result(false);
+    qCInfo(lcGame, "time up");
     screen_.showMessage(QStringLiteral("終了！"));
     if (afterEnd_)
         afterEnd_(result);
@@ -736,7 +740,7 @@ void Game::EndGame()
 GameResult Game::Result(bool abandoned) const
 {
     GameResult result = result_;
-    result.playedAt = QDateTime::currentDateTime();
+    result.playedAt = p_.clock.localDateTime();
     // A romaji game is ranked and kept apart from the training it is
     // played from.
     result.gameMode = romajiText_ ? GameMode::Romaji : m_.gameMode;

@@ -25,10 +25,6 @@
 
 namespace typetoki {
 
-namespace testing {
-struct Harness;
-}
-
 constexpr double kIdle = 0;
 constexpr double kPlaying = 1;
 constexpr double kCountdown = 2;
@@ -109,9 +105,6 @@ public:
     const RomajiLine *romajiLine() const { return romajiLine_ ? &*romajiLine_ : nullptr; }
 
 private:
-    // A test puts the game at a moment that only nested events reach.
-    friend struct testing::Harness;
-
     // START clears the echo record first; the menu and toolbar keep it.
     void startGame(bool newRecord);
     bool refuseBadSettings();

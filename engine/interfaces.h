@@ -5,6 +5,7 @@
 
 #include "engine/rgb.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -63,6 +64,9 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual double now() const = 0;
+    // The calendar's local date and time, which dates a game that ends; kept
+    // apart from now(), which only measures.
+    virtual QDateTime localDateTime() const = 0;
 };
 
 // Handles the window's events while a handler waits, so keys, clicks and

@@ -82,10 +82,14 @@ fuzz_target() {
   # shellcheck disable=SC2046
   "$out/fuzz/$t" "$out/corpus/$t" "fuzz/corpus/$t" $(options_of "$t") -max_total_time="$seconds" \
     -print_final_stats=1 -artifact_prefix="$out/artifacts/$t-" >"$out/logs/$t.log" 2>&1 || status=$?
-  echo "== $t, ${seconds}s"
-  grep -E '^#[0-9]+' "$out/logs/$t.log" | tail -n 1 || true
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
-    "$out/logs/$t.log" || true
+  # One block per target, printed whole, so that two targets ending at once
+  # do not mix their lines.
+  {
+    echo "== $t, ${seconds}s: $([ "$status" -eq 0 ] && echo "no finding" || echo "found a crash")"
+    grep -E '^#[0-9]+' "$out/logs/$t.log" | tail -n 1 || true
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
+      "$out/logs/$t.log" || true
+  } | cat
   [ "$status" -eq 0 ] || echo "!! $t found a crash, see $out/logs/$t.log" >&2
   return "$status"
 }

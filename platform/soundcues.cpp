@@ -1,5 +1,7 @@
 #include "platform/soundcues.h"
 
+#include "engine/gamelog.h"
+
 #include <QFile>
 #include <sys/stat.h>
 
@@ -145,6 +147,7 @@ SoundProblem SoundCues::preview(const QString &path)
 
 void SoundCues::setMuted(bool muted)
 {
+    qCInfo(lcSound, muted ? "cues off" : "cues on");
     muted_ = muted;
     if (muted)
         output_.stop();

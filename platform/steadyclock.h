@@ -10,6 +10,7 @@ namespace typetoki {
 class SteadyClock final : public Clock {
 public:
     double now() const override;
+    QDateTime localDateTime() const override;
 
 private:
     std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();

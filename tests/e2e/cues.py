@@ -15,6 +15,10 @@ where the cue ended, fell silent, or something else began.
 Used as a module by the end-to-end tests and the latency benchmark, and as a
 command:
     cues.py heard RECORDING.raw CUE_FOLDER   the cues heard, one word each
+    cues.py played CUE_FOLDER "NAMES" RECORDING.raw...
+                                             the same, judged against the cues
+                                             the keys sounded (exit 1 on a fault)
+    cues.py repeat IN.wav OUT.wav N          a cue file playing IN N times
     cues.py levels RECORDING.raw CUE_FOLDER  the level of each cue heard
                                              against its file, one a line
     cues.py click OUT.raw                    the calibration click to play
@@ -316,6 +320,37 @@ def _check_alone(recording, refs, before, now, next_onset):
     now.rest = float((heard - gain * alone) @ rest) / max(float(rest @ rest), 1.0)
 
 
+def against_the_keys(heard, names):
+    """What in the recordings (each a list of Heard) breaks the cut-off rule,
+    given the cues that the keys which really reached the game must have
+    sounded, in order: those cues and no other, each that the next began
+    before its end heard up to that onset and not beneath the next, each
+    other heard whole. Judged on the onsets the game really gave the cues,
+    however late a busy machine delivered the keys. Empty when all is well."""
+    faults = []
+    got = [h.name for rec in heard for h in rec]
+    if got != list(names):
+        faults.append(f'heard {" ".join(got) or "nothing"}, where the keys sounded {" ".join(names) or "nothing"}')
+    for rec in heard:
+        for before, after in zip(rec, rec[1:] + [None]):
+            due = after is not None and after.onset < before.onset + before.full - END_SLACK
+            cut = before.length < before.full - END_SLACK
+            at = f'{before.onset / RATE:.3f} s'
+            if due and after.word == 'mixed':
+                faults.append(f'the {before.name} at {at} went on beneath the {after.name} that began'
+                              f' {(after.onset - before.onset) * 1000 / RATE:.0f} ms into it')
+            elif due and before.onset + before.length < after.onset - SLACK:
+                faults.append(f'the {before.name} at {at} stopped before the next cue began')
+            elif not due and cut:
+                faults.append(f'the {before.name} at {at} was cut short with no cue after it')
+    return faults
+
+
+def cuts(heard):
+    """How many cues of the recordings a later one cut off."""
+    return sum(a.onset < b.onset + b.full - END_SLACK for rec in heard for b, a in zip(rec, rec[1:]))
+
+
 def heard_words(recording_path, cue_folder):
     heard = segment(read_raw(recording_path), references(cue_folder))
     for h in heard:
@@ -323,9 +358,33 @@ def heard_words(recording_path, cue_folder):
     return [h.word for h in heard]
 
 
+def repeated(in_path, out_path, times):
+    """A cue file that plays the cue times over: long enough that keys a
+    busy machine delays still come before its end."""
+    with wave.open(str(in_path)) as w:
+        params, frames = w.getparams(), w.readframes(w.getnframes())
+    with wave.open(str(out_path), 'wb') as out:
+        out.setparams(params)
+        out.writeframes(frames * times)
+
+
 def main(argv):
     if len(argv) == 4 and argv[1] == 'heard':
         print(' '.join(heard_words(argv[2], argv[3])))
+    elif len(argv) >= 5 and argv[1] == 'played':
+        # played CUE_FOLDER "NAME ..." RECORDING...: the cue names the keys
+        # sounded, judged against what the recordings heard.
+        refs = references(argv[2])
+        heard = [segment(read_raw(path), refs) for path in argv[4:]]
+        for h in (h for rec in heard for h in rec):
+            print(h.describe(), file=sys.stderr)
+        print(' '.join(h.word for rec in heard for h in rec), f'({cuts(heard)} cut off)')
+        faults = against_the_keys(heard, argv[3].split())
+        for fault in faults:
+            print(fault, file=sys.stderr)
+        sys.exit(1 if faults else 0)
+    elif len(argv) == 5 and argv[1] == 'repeat':
+        repeated(argv[2], argv[3], int(argv[4]))
     elif len(argv) == 4 and argv[1] == 'levels':
         for h in segment(read_raw(argv[2]), references(argv[3])):
             print(f'{h.gain:.4f}')

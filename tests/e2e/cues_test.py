@@ -99,6 +99,33 @@ class CuttingOff(unittest.TestCase):
                          ['hiku-cut', 'unclear'])
 
 
+class AgainstTheKeys(unittest.TestCase):
+    """Whether a cue had to be cut off follows from when the keys really
+    reached the game, as the onsets show, not from when they were sent."""
+
+    def test_the_cut_off_rule_is_judged_on_the_onsets_heard(self):
+        cases = [
+            # (what a case shows, the cues as heard, the cues the keys sounded, faults)
+            ('keys far apart: each heard whole',
+             [('eya', 100), ('eya', 500), ('ahh', 900)], 'eya eya ahh', 0),
+            ('keys a busy machine bunched: cut where the next began',
+             [('hiku', 100, 90), ('hiku', 190, 400), ('ahh', 590)], 'hiku hiku ahh', 0),
+            ('a cue that went on beneath the next',
+             [('hiku', 100), ('hiku', 260)], 'hiku hiku', 1),
+            ('a cue cut short with nothing after it',
+             [('eya', 100, 120), ('ahh', 900)], 'eya ahh', 1),
+            ('a cue that stopped well before the next began',
+             [('ahh', 100, 200), ('eya', 450)], 'ahh eya', 1),
+            ('a key whose cue was never heard',
+             [('eya', 100), ('eya', 500)], 'eya eya eya', 1),
+        ]
+        for what, parts, names, faults in cases:
+            with self.subTest(what):
+                heard = [cues.segment(recording(*parts), refs)]
+                self.assertEqual(len(cues.against_the_keys(heard, names.split())), faults,
+                                 [h.describe() for h in heard[0]])
+
+
 if __name__ == '__main__':
     refs = cues.references(sys.argv[1])
     unittest.main(argv=sys.argv[:1] + sys.argv[2:])

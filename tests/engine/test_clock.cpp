@@ -214,8 +214,11 @@ TEST(EndOfGame, EveryGameEndsInOneResultOfTheFiguresAsShown)
         h.state.gameMode = GameMode::Rival;
         h.state.timeLimitSeconds = 10;
         std::vector<GameResult> results;
-        h.game.setEndOfGameHandler([&](const GameResult &r) { results.push_back(r); });
-        const QDateTime before = QDateTime::currentDateTime();
+        QDateTime endedAt;
+        h.game.setEndOfGameHandler([&](const GameResult &r) {
+            results.push_back(r);
+            endedAt = h.world.localDateTime();
+        });
         h.start();
         const double t0 = h.state.startTime;
         for (int i = 0; i < 12; ++i)
@@ -246,8 +249,9 @@ TEST(EndOfGame, EveryGameEndsInOneResultOfTheFiguresAsShown)
         const int rank = RankIndex(ReadNumber(r.scoreText), GameMode::Rival, 10);
         EXPECT_EQ(r.rankIndex, c.abandoned ? 0 : rank);
         EXPECT_EQ(r.rankTitle, c.abandoned ? QString() : RankRowFor(rank).title);
-        EXPECT_GE(r.playedAt, before);
-        EXPECT_LE(r.playedAt, QDateTime::currentDateTime());
+        // Dated by the calendar the game was given, at its end.
+        EXPECT_EQ(r.playedAt, endedAt);
+        EXPECT_GT(r.playedAt, h.world.calendarStart);
         EXPECT_EQ(h.state.scoreBoardFlag, c.abandoned ? 0 : 1);
         EXPECT_EQ(h.screen.messages, c.abandoned ? QStringList() : QStringList{u"終了！"_qs});
     }

@@ -22,6 +22,11 @@ namespace typetoki::testing {
 class FakeWorld final : public Clock, public EventPump, public Random, public Sound {
 public:
     double now() const override { return time_; }
+    // The calendar moves with the fake clock from a fixed evening.
+    QDateTime localDateTime() const override
+    {
+        return calendarStart.addMSecs(qint64((time_ - kStartTime) * 1000));
+    }
     void processEvents(double seconds) override;
     void cancelWaits() override { ++cancels; }
     bool cancelled() const { return cancels > 0; }
@@ -58,9 +63,11 @@ public:
     QStringList preloaded;
     QStringList sounds;
     SoundProblem previewAnswer = SoundProblem::None;
+    QDateTime calendarStart{QDate(2026, 12, 9), QTime(19, 30)};
 
 private:
-    double time_ = 1000.0;
+    static constexpr double kStartTime = 1000.0;
+    double time_ = kStartTime;
     std::multimap<double, std::function<void()>> events_;
     std::function<void()> tick_;
     double nextTick_ = 0;
@@ -120,9 +127,6 @@ struct Harness {
     void start();
     // The same in training mode, on a text of these lines (in UTF-8).
     void startTraining(const QStringList &lines);
-    // The target line replaced, as only nested events leave it: emptied
-    // with nothing typed, say.
-    void showLine(const QString &line) { game.showTargetLine(line); }
     QString box(Box b) const { return screen.text(b); }
 
     Module1 state;

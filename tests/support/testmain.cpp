@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -9,11 +10,29 @@
 
 int main(int argc, char **argv)
 {
-    // Without a session's runtime folder Qt makes one in the temporary
-    // folder and leaves it there; this program's own goes when it ends.
-    QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid())
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    // A home of this program's own, gone when it ends: a file dialog's
+    // history, an input method's learning, a sound server's runtime link all
+    // land there and never in the home of whoever runs the tests.
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        std::fprintf(stderr, "FAILED: no temporary home folder: %s\n", qPrintable(home.errorString()));
+        return 1;
+    }
+    const QDir dir(home.path());
+    const struct {
+        const char *variable;
+        const char *folder;
+    } places[] = {{"HOME", "."},
+                  {"XDG_CONFIG_HOME", ".config"},
+                  {"XDG_DATA_HOME", ".local/share"},
+                  {"XDG_CACHE_HOME", ".cache"},
+                  {"XDG_RUNTIME_DIR", "run"}};
+    for (const auto &place : places) {
+        dir.mkpath(QString::fromLatin1(place.folder));
+        qputenv(place.variable, QFile::encodeName(dir.absoluteFilePath(QString::fromLatin1(place.folder))));
+    }
+    QFile::setPermissions(dir.absoluteFilePath(QStringLiteral("run")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
