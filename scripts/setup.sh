@@ -51,11 +51,24 @@ done
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo[@]}" apt-get update -qq
-  # sudo clears the environment, so the variable is given after it.
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # apt and dpkg say a thousand lines on a fresh system: they go to a log
+  # in the checkout, and the player sees a line or two.
+  log=$PWD/build-setup.log
+  failed() { tail -n 20 "$log" >&2; echo "Installing failed: see $log" >&2; exit 1; }
+  [ "$(id -u)" -eq 0 ] || sudo -v    # asks for the password here, not inside the log
+  echo "Looking up ${#missing[@]} Debian packages (details in $log)..."
+  "${sudo[@]}" apt-get update >"$log" 2>&1 || failed
+  count=$(apt-get install -s --no-install-recommends "${missing[@]}" 2>>"$log" | grep -c '^Inst ') || failed
+  echo "Installing $count packages..."
+  {
+    # Nobody reads the manual pages' index being rebuilt, which takes long.
+    echo 'man-db man-db/auto-update boolean false' | "${sudo[@]}" debconf-set-selections
+    # sudo clears the environment, so the variable is given after it.
+    # Without a sync per file dpkg unpacks several times faster; a crash
+    # meanwhile would leave nothing that apt-get cannot install again.
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+      apt-get install -y --no-install-recommends -o Dpkg::Options::=--force-unsafe-io "${missing[@]}"
+  } >>"$log" 2>&1 || failed
 fi
 
 # A locale that writes a decimal comma, for the test that the game's

@@ -320,21 +320,24 @@ def _check_alone(recording, refs, before, now, next_onset):
     now.rest = float((heard - gain * alone) @ rest) / max(float(rest @ rest), 1.0)
 
 
-def against_the_keys(heard, names):
-    """What in the recordings (each a list of Heard) breaks the cut-off rule,
-    given the cues that the keys which really reached the game must have
-    sounded, in order: those cues and no other, each that the next began
-    before its end heard up to that onset and not beneath the next, each
-    other heard whole. Judged on the onsets the game really gave the cues,
-    however late a busy machine delivered the keys. Empty when all is well."""
+def against_the_keys(heard, names, lengths=None):
+    """What in the recordings (each a list of Heard, of so many samples)
+    breaks the cut-off rule, given the cues that the keys which really
+    reached the game must have sounded, in order: those cues and no other,
+    each that the next began before its end heard up to that onset and not
+    beneath the next, each other heard whole, or up to the recording's end.
+    Judged on the onsets the game really gave the cues, however late a busy
+    machine delivered the keys. Empty when all is well."""
     faults = []
     got = [h.name for rec in heard for h in rec]
     if got != list(names):
         faults.append(f'heard {" ".join(got) or "nothing"}, where the keys sounded {" ".join(names) or "nothing"}')
-    for rec in heard:
+    for rec, length in zip(heard, lengths or [None] * len(heard)):
         for before, after in zip(rec, rec[1:] + [None]):
             due = after is not None and after.onset < before.onset + before.full - END_SLACK
             cut = before.length < before.full - END_SLACK
+            if after is None and length is not None and before.onset + before.length >= length - END_SLACK:
+                cut = False    # the recording ended first
             at = f'{before.onset / RATE:.3f} s'
             if due and after.word == 'mixed':
                 faults.append(f'the {before.name} at {at} went on beneath the {after.name} that began'
@@ -375,11 +378,12 @@ def main(argv):
         # played CUE_FOLDER "NAME ..." RECORDING...: the cue names the keys
         # sounded, judged against what the recordings heard.
         refs = references(argv[2])
-        heard = [segment(read_raw(path), refs) for path in argv[4:]]
+        recordings = [read_raw(path) for path in argv[4:]]
+        heard = [segment(rec, refs) for rec in recordings]
         for h in (h for rec in heard for h in rec):
             print(h.describe(), file=sys.stderr)
         print(' '.join(h.word for rec in heard for h in rec), f'({cuts(heard)} cut off)')
-        faults = against_the_keys(heard, argv[3].split())
+        faults = against_the_keys(heard, argv[3].split(), [len(rec) for rec in recordings])
         for fault in faults:
             print(fault, file=sys.stderr)
         sys.exit(1 if faults else 0)

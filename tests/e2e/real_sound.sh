@@ -76,11 +76,11 @@ case $case in
     # The hero line is "eyaeya...": four hits, a miss (q) that leaves the
     # line where it was, then the two letters that follow the fourth hit.
     mode=1
-    keys=(e .4 y .4 a .4 e .4 q .7 y .4 a .7) ;;
+    keys=(e .4 y .4 a .4 e .4 q .7 y .4 a .4) ;;
   rival)
     # The rival line is "hikuhiku...".
     mode=2
-    keys=(h .5 i .5 k .5 u .5 q .7 h .5 i .7) ;;
+    keys=(h .5 i .5 k .5 u .5 q .7 h .5 i .5) ;;
   cutoff)
     # Hit after hit, a miss on a sounding hit, and a hit on a sounding miss.
     mode=2 cues=$folder/long rival=$folder/long/hiku.wav miss=$folder/long/ahh.wav
@@ -88,7 +88,7 @@ case $case in
     cp "$bin/eya.wav" "$cues/"
     "$python" "$here/cues.py" repeat "$bin/hiku.wav" "$rival" 6
     "$python" "$here/cues.py" repeat "$bin/ahh.wav" "$miss" 4
-    keys=(h .15 i .15 q .3 k .15 u 2.5) ;;
+    keys=(h .15 i .15 q .3 k .15 u .3) ;;
   missing)
     mode=1 hero=$program/gone/eya.wav miss=$program/gone.wav
     typed=eyaeyaeyaeyaeyaeyaeyaeyaeyaeyaq ;;
@@ -109,7 +109,7 @@ case $case in
   volume50)
     mode=1 level=0.5
     printf '[sound]\nvolume=50\n' >"$program/typetoki.conf"
-    keys=(e .4 y .4 q .7 a .7) ;;
+    keys=(e .4 y .4 q .7 a .4) ;;
   restart)
     mode=1
     keys=(e .4 y .4 @restart_server .5 a .4 e .4 y .4) ;;
@@ -188,6 +188,7 @@ else
   wait_until_playing
   xdotool windowfocus "$main"
   sleep 0.3
+  keys_typed=$(( ${#keys[@]} / 2 - $(grep -o '@' <<<"${keys[*]}" | wc -l) ))
   set -- "${keys[@]}"
   while [ $# -gt 0 ]; do
     case $1 in
@@ -197,6 +198,13 @@ else
     sleep "$2"
     shift 2
   done
+  # However late a busy machine let the game judge the last key, its cue is
+  # recorded to its end.
+  for _ in $(seq 100); do
+    [ "$(grep -cE 'typetoki.game: (hit|miss)$' "$TYPETOKI_LOG" || true)" -lt "$keys_typed" ] || break
+    sleep 0.1
+  done
+  sleep "$([ "$case" = cutoff ] && echo 2.2 || echo 0.6)"
 fi
 stop_process "$rec"
 quit_game
@@ -207,11 +215,12 @@ if [ ${#expected[@]} -eq 0 ]; then
   hit=$([ "$mode" = 1 ] && echo eya || echo hiku)
   read -ra expected < <(awk -v hit="$hit" '
     $2 == "typetoki.sound:" && $3 == "cues" { off = $4 == "off" }
-    $2 == "typetoki.game:" && ($3 == "hit" || $3 == "miss") && !off { printf "%s ", $3 == "hit" ? hit : "ahh" }' \
+    $2 == "typetoki.game:" && ($3 == "hit" || $3 == "miss") && !off { printf "%s ", $3 == "hit" ? hit : "ahh" }
+    END { print "" }' \
     "$TYPETOKI_LOG")
 elif [ -z "$typed" ]; then
   judged=$(grep -cE 'typetoki.game: (hit|miss)$' "$TYPETOKI_LOG" || true)
-  [ "$judged" -eq $(( ${#keys[@]} / 2 - $(grep -o '@' <<<"${keys[*]}" | wc -l) )) ] ||
+  [ "$judged" -eq "$keys_typed" ] ||
     fail "the game judged $judged keys of those typed: $(grep typetoki.game "$TYPETOKI_LOG" | tr '\n' ' ')"
 fi
 heard=$("$python" "$here/cues.py" played "$cues" "${expected[*]}" "${recordings[@]}") ||
