@@ -98,6 +98,16 @@ MecabReader::~MecabReader()
 
 QList<Word> MecabReader::words(const QString &line) const
 {
+    return read(line, 1).value(0);
+}
+
+QList<QList<Word>> MecabReader::analyses(const QString &line) const
+{
+    return read(line, line.size() > kLongestForAnalyses ? 1 : kMostAnalyses);
+}
+
+QList<QList<Word>> MecabReader::read(const QString &line, int most) const
+{
     const QByteArray utf8 = line.toUtf8();
     // The line's UTF-16 position at each byte where a character starts.
     std::vector<qsizetype> position(std::size_t(utf8.size()) + 1, line.size());
@@ -114,26 +124,50 @@ QList<Word> MecabReader::words(const QString &line) const
     if (!lattice)
         return {};
     mecab_lattice_set_sentence2(lattice.get(), utf8.constData(), std::size_t(utf8.size()));
+    if (most > 1)
+        mecab_lattice_set_request_type(lattice.get(), MECAB_NBEST);
     if (!mecab_parse_lattice(tagger_, lattice.get()))
         return {};
 
-    QList<Word> words;
-    for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice.get()); node; node = node->next) {
-        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
-            continue;
-        const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice.get());
-        const qsizetype end = begin + node->length;
-        if (begin < 0 || end > utf8.size())
-            continue;
-        Word word;
-        word.start = position[std::size_t(begin)];
-        word.length = position[std::size_t(end)] - word.start;
-        const QByteArray reading = Field(node->feature, kReadingField);
-        if (reading != "*")
-            word.reading = QString::fromUtf8(reading);
-        words.append(word);
+    QList<QList<Word>> analyses;
+    long best = 0;
+    for (int k = 0; k < most; ++k) {
+        QList<Word> words;
+        long cost = 0;
+        for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice.get()); node; node = node->next) {
+            // The cost of an analysis is that of the links along it, each
+            // with the cost of the word it leads to.
+            for (const mecab_path_t *path = node->lpath; node->prev && path; path = path->lnext) {
+                if (path->lnode == node->prev) {
+                    cost += path->cost;
+                    break;
+                }
+            }
+            if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
+                continue;
+            const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice.get());
+            const qsizetype end = begin + node->length;
+            if (begin < 0 || end > utf8.size())
+                continue;
+            Word word;
+            word.start = position[std::size_t(begin)];
+            word.length = position[std::size_t(end)] - word.start;
+            const QByteArray reading = Field(node->feature, kReadingField);
+            if (reading != "*")
+                word.reading = QString::fromUtf8(reading);
+            words.append(word);
+        }
+        if (k == 0)
+            best = cost;
+        else if (cost - best > kCostMargin)
+            break;
+        // Analyses that differ only in parts of speech read the same.
+        if (!analyses.contains(words))
+            analyses.append(words);
+        if (most == 1 || !mecab_lattice_next(lattice.get()))
+            break;
     }
-    return words;
+    return analyses;
 }
 
 std::shared_ptr<const Reader> MecabSource::reader(QString *problem)
