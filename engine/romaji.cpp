@@ -374,7 +374,14 @@ QList<Word> CounterSounds(QStringView line, const QList<Word> &words, bool ji,
             continue;
         const char16_t written = line[number.start].unicode();
         QString said;
-        if (kDoubling.contains(second[0])) {
+        if ((written == u'三' && first == QStringLiteral("さん"))
+            || (written == u'何' && first == QStringLiteral("なん"))) {
+            if (std::none_of(std::begin(kVoicedAfterN), std::end(kVoicedAfterN),
+                             [&](const QString &w) { return second.startsWith(w); }))
+                continue;
+            second[0] = QChar(second[0].unicode() + 1);  // は → ば and so on
+            said = first;
+        } else if (kDoubling.contains(second[0])) {
             static const QHash<char16_t, std::pair<QString, QString>> doubled{
                 {u'一', {QStringLiteral("いち"), QStringLiteral("いっ")}},
                 {u'六', {QStringLiteral("ろく"), QStringLiteral("ろっ")}},
@@ -386,13 +393,6 @@ QList<Word> CounterSounds(QStringView line, const QList<Word> &words, bool ji,
             if (const qsizetype h = kHRow.indexOf(second[0]); h >= 0)
                 second[0] = kPRow[h];
             said = written == u'十' && ji ? QStringLiteral("じっ") : found->second;
-        } else if ((written == u'三' && first == QStringLiteral("さん"))
-                   || (written == u'何' && first == QStringLiteral("なん"))) {
-            if (std::none_of(std::begin(kVoicedAfterN), std::end(kVoicedAfterN),
-                             [&](const QString &w) { return second.startsWith(w); }))
-                continue;
-            second[0] = QChar(second[0].unicode() + 1);  // は → ば and so on
-            said = first;
         } else {
             continue;
         }

@@ -1,5 +1,7 @@
 #include "platform/mecabreader.h"
 
+#include "engine/romaji.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <mecab.h>
@@ -101,9 +103,37 @@ QList<Word> MecabReader::words(const QString &line) const
     return read(line, 1).value(0);
 }
 
+// The best analyses of a whole line soon differ only in words nobody would
+// misread (a particle's part of speech, 三本 as a family name), so each
+// phrase (words up to the kana after them) is analysed on its own, and each
+// of its ways is put in the line's best analysis in its place.
 QList<QList<Word>> MecabReader::analyses(const QString &line) const
 {
-    return read(line, line.size() > kLongestForAnalyses ? 1 : kMostAnalyses);
+    const QList<Word> best = words(line);
+    QList<QList<Word>> out{best};
+    if (line.size() > kLongestForAnalyses)
+        return out;
+    const auto kanaOnly = [&line](const Word &word) {
+        return !NeedsDictionary(line.mid(word.start, word.length));
+    };
+    for (qsizetype first = 0, last = 0; first < best.size(); first = last) {
+        last = first + 1;
+        while (last < best.size() && !(kanaOnly(best[last - 1]) && !kanaOnly(best[last])))
+            ++last;
+        const qsizetype start = best[first].start;
+        const qsizetype end = best[last - 1].start + best[last - 1].length;
+        const QString phrase = line.mid(start, end - start);
+        if (!NeedsDictionary(phrase))
+            continue;
+        for (QList<Word> way : read(phrase, kMostAnalyses)) {
+            for (Word &word : way)
+                word.start += start;
+            QList<Word> whole = best.mid(0, first) + way + best.mid(last);
+            if (!out.contains(whole))
+                out.append(std::move(whole));
+        }
+    }
+    return out;
 }
 
 QList<QList<Word>> MecabReader::read(const QString &line, int most) const

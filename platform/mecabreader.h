@@ -39,8 +39,8 @@ public:
     // (6,206), not for 一 read hajime (14,158) or 今年 read konnen (9,394).
     static constexpr long kCostMargin = 8000;
     static constexpr int kMostAnalyses = 16;
-    // Longer lines are read only the best way: MeCab's search for the next
-    // best grows with the line.
+    // Longer lines are read only the best way, so that a long text is read
+    // in time.
     static constexpr qsizetype kLongestForAnalyses = 400;
 
 private:

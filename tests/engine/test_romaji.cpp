@@ -136,6 +136,61 @@ TEST(RomajiTableTest, EverySpellingTypesItsKana)
     EXPECT_GT(checked, 1000);
 }
 
+// The romaji tables of an input method as installed: spelling → kana.
+QHash<QString, QString> InstalledTable(const QString &style)
+{
+    QHash<QString, QString> table;
+    QFile file(QStringLiteral("/usr/share/fcitx5/anthy/%1.sty").arg(style));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return table;
+    bool romaji = false;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.startsWith(u'['))
+            romaji = line.startsWith(QStringLiteral("[RomajiTable/"));
+        const qsizetype equals = line.indexOf(u'=');
+        if (romaji && !line.startsWith(u'#') && equals > 0)
+            table.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+    return table;
+}
+
+// Every spelling the MS-IME and ATOK styles of Anthy both take for the same
+// kana, alone, after っ and after ん, as a player used to either would type.
+TEST(RomajiTableTest, TakesEverySpellingBothInputMethodsShare)
+{
+    const QHash<QString, QString> msime = InstalledTable(QStringLiteral("msime"));
+    const QHash<QString, QString> atok = InstalledTable(QStringLiteral("atok"));
+    if (msime.isEmpty() || atok.isEmpty()) {
+        if (qEnvironmentVariable("CI") == QStringLiteral("true"))
+            FAIL() << "fcitx5-anthy's msime.sty and atok.sty are not installed";
+        GTEST_SKIP() << "fcitx5-anthy is not installed";
+    }
+    int checked = 0;
+    for (auto entry = msime.cbegin(); entry != msime.cend(); ++entry) {
+        const QString &keys = entry.key();
+        const QString &kana = entry.value();
+        // A single n is ん only before some keys, which the typing cases test.
+        if (atok.value(keys) != kana || keys == QStringLiteral("n"))
+            continue;
+        const char first = char(keys[0].unicode());
+        std::vector<std::pair<QString, QString>> cases{{kana, keys},
+                                                       {U("っ") + kana, U("xtu") + keys},
+                                                       {U("ん") + kana, U("nn") + keys}};
+        if (QByteArray("bcdfghjklmpqrstvwxyz").contains(first))
+            cases.emplace_back(U("っ") + kana, QString(QChar(first)) + keys);
+        if (!QByteArray("aiueony'").contains(first))
+            cases.emplace_back(U("ん") + kana, U("n") + keys);
+        for (const auto &[line, typed] : cases) {
+            RomajiLine romaji = LineOf(line);
+            const Typed result = TypeKeys(romaji, typed);
+            EXPECT_EQ(result.misses, 0) << Name(line) << " by " << Name(typed);
+            EXPECT_TRUE(result.finished) << Name(line) << " by " << Name(typed);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 600);
+}
+
 // ----------------------------------------------------------------- typing
 
 TEST(RomajiLineTest, AnyMixOfSpellingsFinishesTheLine)
