@@ -127,7 +127,11 @@ char16_t OwnUnit(QStringView line, qsizetype i, const RomajiTable &table, qsizet
     }
     if (IsRepeatMark(c)) {
         const bool voiced = c == 0x309E || c == 0x30FE;
-        return previous == 0 ? 0 : voiced ? spelled(Voiced(previous, 0x3099)) : previous;
+        if (previous == 0 || !voiced)
+            return previous;
+        // A kana with no voiced form, or voiced already, is repeated as it is.
+        const char16_t repeated = spelled(Voiced(previous, 0x3099));
+        return repeated != 0 ? repeated : previous;
     }
     if (IsKey(c) || table.spellings(QString(QChar(c))))
         return c;

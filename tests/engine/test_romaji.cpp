@@ -281,6 +281,61 @@ TEST(RomajiLineTest, KeysAreJudgedAsAnInputMethodReadsThem)
     }
 }
 
+// What a text writes beside its words: ruby, notes, voicing and repeat
+// marks. Whether the keys finish the line with no miss, and the line shown.
+TEST(RomajiLineTest, RubyAndMarksAreTypedAsTheyRead)
+{
+    const struct {
+        const char *line;
+        const char *keys;
+        bool finishes;
+        const char *shown;
+    } cases[] = {
+        {"｜今日《こんにち》は", "konnnitiha", true, "今日は"},
+        {"｜今日《こんにち》は", "kyouha", false, "今日は"},
+        {"檸檬《れもん》", "remonn", true, "檸檬"},
+        {"かの檸檬《レモン》だ", "kanoremonnda", true, "かの檸檬だ"},
+        {"｜かな《カナ》", "kana", true, "かな"},
+        {"昔［＃「昔」に傍点］の檸檬《れもん》", "noremonn", true, "昔の檸檬"},
+        {"あ［＃改ページ］い", "ai", true, "あい"},
+        {"ふ《ふ", "fufu", true, "ふ《ふ"},    // no closing mark: no ruby
+        {"《あ》", "a", true, "《あ》"},       // nothing to read it for
+        {"う゛ぁいおりん", "vaiorinn", true, "う゛ぁいおりん"},
+        {"う\u3099ぁいおりん", "vaiorinn", true, "う\u3099ぁいおりん"},
+        {"か\u3099っこう", "gakkou", true, "か\u3099っこう"},
+        {"は\u309Aん", "pann", true, "は\u309Aん"},
+        {"あ゛", "a", true, "あ゛"},           // no such kana: the mark is passed over
+        {"こゝろ", "kokoro", true, "こゝろ"},
+        {"いすゞ", "isuzu", true, "いすゞ"},
+        {"バナヽ", "banana", true, "バナヽ"},
+        {"ぶヾ", "bubu", true, "ぶヾ"},
+        {"ゝあ", "a", true, "ゝあ"},           // nothing before it to repeat
+    };
+    for (const auto &c : cases) {
+        RomajiLine line = LineOf(U(c.line), &Dictionary());
+        const Typed typed = TypeKeys(line, U(c.keys));
+        EXPECT_EQ(typed.misses == 0 && typed.finished, c.finishes) << c.line << " by " << c.keys;
+        EXPECT_EQ(line.reading().line, U(c.shown)) << c.line;
+        EXPECT_EQ(WithoutRuby(U(c.line)), U(c.shown)) << c.line;
+    }
+}
+
+// A key on a very long line looks no further than the guide's window.
+TEST(RomajiLineTest, TheGuideOfALongLineIsAWindowThatMoves)
+{
+    QString text;
+    while (text.size() < 100000)
+        text += U("しんぶんを※よむ。");
+    RomajiLine line = LineOf(text);
+    for (int key = 0; key < 3000; ++key) {
+        const QString guide = line.guide();
+        ASSERT_LE(guide.size(), RomajiLine::kGuideLength + 4);
+        ASSERT_TRUE(line.type(line.nextKey()).hit) << key;
+    }
+    EXPECT_EQ(line.typed().left(18), U("shinbunwoyomu.shin"));
+    EXPECT_GT(line.doneUpTo(), 1000);
+}
+
 TEST(RomajiLineTest, AWrongKeyLeavesEverythingAsItWas)
 {
     RomajiLine line = LineOf(U("しんぶん"));
