@@ -580,7 +580,8 @@ RubyLine ParseRuby(const QString &line)
                 continue;
             }
         }
-        if (c == u'｜') {
+        // A bar with no ruby after it is only a bar.
+        if (c == u'｜' && line.indexOf(u'《', i + 1) >= 0) {
             baseStart = out.shown.size();
             continue;
         }

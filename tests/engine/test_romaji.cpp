@@ -300,6 +300,7 @@ TEST(RomajiLineTest, RubyAndMarksAreTypedAsTheyRead)
         {"あ［＃改ページ］い", "ai", true, "あい"},
         {"ふ《ふ", "fufu", true, "ふ《ふ"},    // no closing mark: no ruby
         {"《あ》", "a", true, "《あ》"},       // nothing to read it for
+        {"あ｜い", "a|i", true, "あ｜い"},
         {"う゛ぁいおりん", "vaiorinn", true, "う゛ぁいおりん"},
         {"う\u3099ぁいおりん", "vaiorinn", true, "う\u3099ぁいおりん"},
         {"か\u3099っこう", "gakkou", true, "か\u3099っこう"},
@@ -389,6 +390,35 @@ TEST(RomajiLineTest, TheGuideFollowsThePlayersChoices)
         ASSERT_EQ(TypeKeys(line, U(c.keys)).misses, 0) << c.line << " by " << c.keys;
         EXPECT_EQ(line.typed() + line.guide(), U(c.shown)) << c.line << " after " << c.keys;
     }
+}
+
+// Where the dictionary knows several readings, any is typed; the guide
+// shows the likeliest one the keys typed still agree with.
+TEST(RomajiLineTest, TheGuideFollowsTheReadingTheKeysChose)
+{
+    FakeReader reader;
+    reader.teach({{"日本", "ニッポン"}, {"の", "ノ"}, {"一", "イチ"}, {"本", "ホン"}});
+    reader.teach({{"日本", "ニホン"}, {"の", "ノ"}, {"一", "イチ"}, {"本", "ホン"}});
+    reader.teach({{"日", "ヒ"}, {"本", "モト"}, {"の", "ノ"}, {"一", "ハジメ"}, {"本", "ホン"}});
+    const struct {
+        const char *keys;
+        const char *shown;  // typed, then the guide
+    } cases[] = {
+        {"", "nipponnnoipponn"},
+        {"nih", "nihonnnoipponn"},
+        {"nip", "nipponnnoipponn"},
+        {"nihonnnoic", "nihonnnoichihonn"},
+        {"himotonohaji", "himotonohajimehonn"},
+        {"nihonnnoichihonn", "nihonnnoichihonn"},
+        {"nipponnnohajimehonn", "nipponnnohajimehonn"},
+    };
+    for (const auto &c : cases) {
+        RomajiLine line = LineOf(U("日本の一本"), &reader);
+        ASSERT_EQ(TypeKeys(line, U(c.keys)).misses, 0) << c.keys;
+        EXPECT_EQ(line.typed() + line.guide(), U(c.shown)) << c.keys;
+    }
+    RomajiLine line = LineOf(U("日本の一本"), &reader);
+    EXPECT_EQ(TypeKeys(line, U("nihhonn")).firstMiss, 3);  // one reading at a time
 }
 
 // Whatever has been typed, the guide is a way to the end the judge accepts.
