@@ -3,6 +3,7 @@
 #include "engine/rank.h"
 #include "support/fakereader.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>
@@ -249,4 +250,22 @@ TEST(RomajiGame, ALineThatReadsAsNothingIsPassedOver)
     EXPECT_EQ(h.state.gamePhase, kIdle);
     ASSERT_EQ(h.screen.messages.size(), 1);
     EXPECT_TRUE(h.screen.messages[0].contains(u"ローマ字で打てる文字がありません"_qs));
+}
+
+// Code page 932 has no hiragana ゔ: such texts write う゛, which is typed vu.
+TEST(RomajiGame, AVoicingMarkInACodePage932TextVoicesTheKanaBeforeIt)
+{
+    RomajiHarness h;
+    const QString path = h.texts.filePath(QStringLiteral("sjis.txt"));
+    // う゛ぁいおりん
+    WriteRaw(path, QByteArray::fromHex("82a4814a829f82a282a882e882f1"));
+    h.state.gameMode = GameMode::Training;
+    h.state.trainingTextPath = path;
+    h.start();
+    ASSERT_EQ(h.state.gamePhase, kPlaying);
+    EXPECT_EQ(h.box(Box::Text4), U("う゛ぁいおりん"));
+    h.typeText("vaiorinn");
+    EXPECT_EQ(h.state.correctCount, 8);
+    EXPECT_EQ(h.state.inputCount, 8);
+    EXPECT_EQ(h.game.romajiLine()->typed(), "");  // finished, and begun again
 }
