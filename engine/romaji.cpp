@@ -4,6 +4,7 @@
 #include <QStringView>
 #include <QtDebug>
 #include <algorithm>
+#include <limits>
 
 namespace typetoki {
 namespace {
@@ -536,12 +537,26 @@ void ReadPlain(LineReading &r, Layout &layout, qsizetype from, qsizetype to, con
             ++cursor[p];
         return paths[p].cuts[cursor[p]].second;
     };
+    // How many characters a way passes over in line[a, b).
+    const auto passedOver = [&](std::size_t p, qsizetype a, qsizetype b) {
+        const QList<LineSpan> &skipped = paths[p].skipped;
+        const auto first = [&](qsizetype at) {
+            return std::lower_bound(skipped.cbegin(), skipped.cend(), at,
+                                    [](const LineSpan &s, qsizetype x) { return s.start < x; });
+        };
+        return first(b) - first(a);
+    };
     for (std::size_t k = 0; k + 1 < common.size(); ++k) {
         std::vector<std::pair<QString, QList<LineSpan>>> ways;
+        // A way that leaves a kanji unread is no reading where another reads it.
+        qsizetype fewest = std::numeric_limits<qsizetype>::max();
+        for (std::size_t p = 0; p < paths.size(); ++p)
+            fewest = std::min(fewest, passedOver(p, common[k], common[k + 1]));
         for (std::size_t p = 0; p < paths.size(); ++p) {
             const qsizetype a = unitsAt(p, common[k]);
             const qsizetype b = unitsAt(p, common[k + 1]);
-            ways.emplace_back(paths[p].kana.mid(a, b - a), paths[p].source.mid(a, b - a));
+            if (passedOver(p, common[k], common[k + 1]) == fewest)
+                ways.emplace_back(paths[p].kana.mid(a, b - a), paths[p].source.mid(a, b - a));
         }
         layout.add(std::move(ways));
     }

@@ -419,6 +419,14 @@ TEST(RomajiLineTest, TheGuideFollowsTheReadingTheKeysChose)
     }
     RomajiLine line = LineOf(U("日本の一本"), &reader);
     EXPECT_EQ(TypeKeys(line, U("nihhonn")).firstMiss, 3);  // one reading at a time
+
+    // A way that leaves a kanji unread gives way to one that reads it.
+    FakeReader partly;
+    partly.teach({{"一", "イチ"}, {"閃", ""}});
+    partly.teach({{"一閃", "イッセン"}});
+    RomajiLine flash = LineOf(U("一閃"), &partly);
+    EXPECT_EQ(TypeKeys(flash, U("itissenn")).firstMiss, 1);
+    EXPECT_TRUE(flash.finished());
 }
 
 // Whatever has been typed, the guide is a way to the end the judge accepts.
