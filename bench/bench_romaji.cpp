@@ -14,6 +14,7 @@
 //   boxes written to the string screen of tests/support/fakes.h, in a
 //   training game on a text of that one line with romaji typing on; the
 //   fake clock makes the pause after each hit free. Goal: median under 20 µs.
+//   `long_line` on a text of the 100,000-character line.
 // - new_line: setting up the typing of a 200-character line, as each new
 //   line of a game does.
 // - read_text_mecab: a 1,000-line text with kanji read by MeCab, from
@@ -138,11 +139,11 @@ void JudgeKey(benchmark::State &state, bool withGuide, qsizetype length)
     ReportPercentiles(state, "", micros);
 }
 
-void GameKey(benchmark::State &state)
+void GameKey(benchmark::State &state, qsizetype length)
 {
     testing::Harness h;
     h.state.romajiTyping = true;
-    h.startTraining({TwoHundredCharacters().line});
+    h.startTraining({LineOf(length).line});
     if (h.state.gamePhase != kPlaying || !h.game.romajiLine()) {
         state.SkipWithError("the romaji game did not start");
         return;
@@ -150,7 +151,7 @@ void GameKey(benchmark::State &state)
     std::vector<double> micros;
     micros.reserve(std::size_t(state.max_iterations));
     for (auto _ : state) {
-        const QChar key = h.screen.guide.front();
+        const QChar key = h.game.romajiLine()->nextKey();
         const auto t0 = Clock::now();
         h.type(key);
         const auto t1 = Clock::now();
@@ -233,7 +234,11 @@ BENCHMARK_CAPTURE(JudgeKey, judge_key_with_guide_long_line, true, 100000)
     ->Iterations(20000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(GameKey)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(GameKey, game_key, 200)->Iterations(20000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(GameKey, game_key_long_line, 100000)
+    ->Iterations(20000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(NewLine)->Iterations(2000)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadTextMecab)
     ->Iterations(10)
