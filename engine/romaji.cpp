@@ -501,10 +501,56 @@ void ReadPlain(LineReading &r, Layout &layout, qsizetype from, qsizetype to, con
         analyses = reader->analyses(stretch);
     if (analyses.isEmpty())
         analyses.append(QList<Word>());
-    std::vector<Path> paths;
     for (QList<Word> &words : analyses) {
         for (Word &word : words)
             word.start += from;
+    }
+    const QList<Word> &bestWords = analyses.front();
+    const Path best = ReadPath(line, from, to, bestWords, table);
+    // The analyses mostly differ from the best in a word or two: only those
+    // are read again.
+    const auto readAs = [&](const QList<Word> &words, const std::vector<qsizetype> &joined) {
+        qsizetype lead = 0;
+        while (lead < words.size() && lead < bestWords.size() && words[lead] == bestWords[lead])
+            ++lead;
+        qsizetype trail = 0;
+        while (trail < words.size() - lead && trail < bestWords.size() - lead
+               && words[words.size() - 1 - trail] == bestWords[bestWords.size() - 1 - trail])
+            ++trail;
+        const qsizetype a = lead > 0 ? words[lead - 1].start + words[lead - 1].length : from;
+        const qsizetype b = trail > 0 ? words[words.size() - trail].start : to;
+        const auto cutAt = [&](qsizetype at) {
+            const auto c = std::lower_bound(best.cuts.cbegin(), best.cuts.cend(), std::make_pair(at, qsizetype(0)));
+            return c != best.cuts.cend() && c->first == at ? c : best.cuts.cend();
+        };
+        const auto ca = cutAt(a);
+        const auto cb = cutAt(b);
+        if (a > b || ca == best.cuts.cend() || cb == best.cuts.cend())
+            return ReadPath(line, from, to, words, table, joined);
+        const Path part = ReadPath(line, a, b, words, table, joined);
+        const qsizetype ka = ca->second;
+        const qsizetype kb = cb->second;
+        Path out;
+        out.kana = best.kana.left(ka) + part.kana + best.kana.mid(kb);
+        out.source = best.source.mid(0, ka) + part.source + best.source.mid(kb);
+        for (const LineSpan &span : best.skipped) {
+            if (span.start < a)
+                out.skipped.append(span);
+        }
+        out.skipped += part.skipped;
+        for (const LineSpan &span : best.skipped) {
+            if (span.start >= b)
+                out.skipped.append(span);
+        }
+        out.cuts.assign(best.cuts.cbegin(), ca + 1);
+        for (auto c = part.cuts.cbegin() + 1; c != part.cuts.cend(); ++c)
+            out.cuts.emplace_back(c->first, ka + c->second);
+        for (auto c = cb + 1; c != best.cuts.cend(); ++c)
+            out.cuts.emplace_back(c->first, c->second - kb + ka + part.kana.size());
+        return out;
+    };
+    std::vector<Path> paths;
+    for (const QList<Word> &words : analyses) {
         // The changed sound first: it is what people say.
         for (const bool ji : {false, true}) {
             if (ji && !stretch.contains(u'十'))
@@ -512,9 +558,9 @@ void ReadPlain(LineReading &r, Layout &layout, qsizetype from, qsizetype to, con
             std::vector<qsizetype> joined;
             const QList<Word> changed = CounterSounds(line, words, ji, joined);
             if (!changed.isEmpty())
-                paths.push_back(ReadPath(line, from, to, changed, table, joined));
+                paths.push_back(readAs(changed, joined));
         }
-        paths.push_back(ReadPath(line, from, to, words, table));
+        paths.push_back(&words == &bestWords ? best : readAs(words, {}));
     }
     // The places where every way ends a word.
     std::vector<qsizetype> common;

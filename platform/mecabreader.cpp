@@ -40,6 +40,7 @@ QByteArray Field(const char *feature, int wanted)
 struct LatticeDeleter {
     void operator()(mecab_lattice_t *lattice) const { mecab_lattice_destroy(lattice); }
 };
+using Lattice = std::unique_ptr<mecab_lattice_t, LatticeDeleter>;
 
 }  // namespace
 
@@ -100,7 +101,8 @@ MecabReader::~MecabReader()
 
 QList<Word> MecabReader::words(const QString &line) const
 {
-    return read(line, 1).value(0);
+    const Lattice lattice(mecab_model_new_lattice(model_));
+    return read(lattice.get(), line, 1).value(0);
 }
 
 // The best analyses of a whole line soon differ only in words nobody would
@@ -109,7 +111,10 @@ QList<Word> MecabReader::words(const QString &line) const
 // of its ways is put in the line's best analysis in its place.
 QList<QList<Word>> MecabReader::analyses(const QString &line) const
 {
-    const QList<Word> best = words(line);
+    // One lattice for all the phrases: making one costs more than a
+    // phrase's reading.
+    const Lattice lattice(mecab_model_new_lattice(model_));
+    const QList<Word> best = read(lattice.get(), line, 1).value(0);
     QList<QList<Word>> out{best};
     if (line.size() > kLongestForAnalyses)
         return out;
@@ -125,7 +130,7 @@ QList<QList<Word>> MecabReader::analyses(const QString &line) const
         const QString phrase = line.mid(start, end - start);
         if (!NeedsDictionary(phrase))
             continue;
-        for (QList<Word> way : read(phrase, kMostAnalyses)) {
+        for (QList<Word> way : read(lattice.get(), phrase, kMostAnalyses)) {
             for (Word &word : way)
                 word.start += start;
             QList<Word> whole = best.mid(0, first) + way + best.mid(last);
@@ -136,7 +141,7 @@ QList<QList<Word>> MecabReader::analyses(const QString &line) const
     return out;
 }
 
-QList<QList<Word>> MecabReader::read(const QString &line, int most) const
+QList<QList<Word>> MecabReader::read(mecab_lattice_t *lattice, const QString &line, int most) const
 {
     const QByteArray utf8 = line.toUtf8();
     // The line's UTF-16 position at each byte where a character starts.
@@ -150,13 +155,11 @@ QList<QList<Word>> MecabReader::read(const QString &line, int most) const
         i += pair ? 2 : 1;
     }
 
-    std::unique_ptr<mecab_lattice_t, LatticeDeleter> lattice(mecab_model_new_lattice(model_));
     if (!lattice)
         return {};
-    mecab_lattice_set_sentence2(lattice.get(), utf8.constData(), std::size_t(utf8.size()));
-    if (most > 1)
-        mecab_lattice_set_request_type(lattice.get(), MECAB_NBEST);
-    if (!mecab_parse_lattice(tagger_, lattice.get()))
+    mecab_lattice_set_sentence2(lattice, utf8.constData(), std::size_t(utf8.size()));
+    mecab_lattice_set_request_type(lattice, most > 1 ? MECAB_NBEST : MECAB_ONE_BEST);
+    if (!mecab_parse_lattice(tagger_, lattice))
         return {};
 
     QList<QList<Word>> analyses;
@@ -164,7 +167,7 @@ QList<QList<Word>> MecabReader::read(const QString &line, int most) const
     for (int k = 0; k < most; ++k) {
         QList<Word> words;
         long cost = 0;
-        for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice.get()); node; node = node->next) {
+        for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice); node; node = node->next) {
             // The cost of an analysis is that of the links along it, each
             // with the cost of the word it leads to.
             for (const mecab_path_t *path = node->lpath; node->prev && path; path = path->lnext) {
@@ -175,7 +178,7 @@ QList<QList<Word>> MecabReader::read(const QString &line, int most) const
             }
             if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
                 continue;
-            const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice.get());
+            const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice);
             const qsizetype end = begin + node->length;
             if (begin < 0 || end > utf8.size())
                 continue;
@@ -194,7 +197,7 @@ QList<QList<Word>> MecabReader::read(const QString &line, int most) const
         // Analyses that differ only in parts of speech read the same.
         if (!analyses.contains(words))
             analyses.append(words);
-        if (most == 1 || !mecab_lattice_next(lattice.get()))
+        if (most == 1 || !mecab_lattice_next(lattice))
             break;
     }
     return analyses;

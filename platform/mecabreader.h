@@ -9,6 +9,7 @@
 
 struct mecab_model_t;
 struct mecab_t;
+struct mecab_lattice_t;
 
 namespace typetoki {
 
@@ -45,7 +46,7 @@ public:
 
 private:
     MecabReader(mecab_model_t *model, mecab_t *tagger);
-    QList<QList<Word>> read(const QString &line, int most) const;
+    QList<QList<Word>> read(mecab_lattice_t *lattice, const QString &line, int most) const;
 
     mecab_model_t *model_;
     mecab_t *tagger_;
