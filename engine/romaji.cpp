@@ -609,6 +609,33 @@ void ReadPlain(LineReading &r, Layout &layout, qsizetype from, qsizetype to, con
     r.skipped += paths.front().skipped;
 }
 
+// A long stretch is read a sentence or so at a time: the dictionary's ways
+// of reading a sentence hardly depend on the next, and the ways of reading
+// a whole paragraph would cost far more than the sentences'.
+void ReadSentences(LineReading &r, Layout &layout, qsizetype from, qsizetype to, const Reader *reader,
+                   const RomajiTable &table)
+{
+    constexpr qsizetype kLongest = 200;
+    static const QString kEnds = QStringLiteral("。！？、!?　 ");
+    while (to - from > kLongest) {
+        qsizetype end = from + kLongest;
+        for (qsizetype i = end; i > from + kLongest / 2; --i) {
+            if (kEnds.contains(r.line[i - 1])) {
+                end = i;
+                break;
+            }
+        }
+        // Never between the two halves of a character, nor a kana and its mark.
+        if (r.line[end - 1].isHighSurrogate())
+            --end;
+        while (end < to && (IsVoicingMark(r.line[end].unicode()) || IsSoundMark(r.line[end].unicode())))
+            ++end;
+        ReadPlain(r, layout, from, end, reader, table);
+        from = end;
+    }
+    ReadPlain(r, layout, from, to, reader, table);
+}
+
 bool IsKanjiOfRuby(QStringView line, qsizetype i)
 {
     const char16_t c = line[i].unicode();
@@ -680,7 +707,7 @@ LineReading ReadLine(const QString &text, const Reader *reader, const RomajiTabl
     Layout layout(r);
     qsizetype at = 0;
     for (const RubyLine::Ruby &given : ruby.rubies) {
-        ReadPlain(r, layout, at, given.base.start, reader, table);
+        ReadSentences(r, layout, at, given.base.start, reader, table);
         QString kana;
         for (const QChar c : given.reading) {
             const char16_t h = ToHiragana(c.unicode());
@@ -692,7 +719,7 @@ LineReading ReadLine(const QString &text, const Reader *reader, const RomajiTabl
             r.skipped.append(given.base);
         at = given.base.start + given.base.length;
     }
-    ReadPlain(r, layout, at, r.line.size(), reader, table);
+    ReadSentences(r, layout, at, r.line.size(), reader, table);
     layout.finish();
     return r;
 }

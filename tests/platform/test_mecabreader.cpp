@@ -101,6 +101,20 @@ TEST(MecabReaderTest, AcceptsTheReadingsATypistTypes)
     }
 }
 
+// A paragraph is read a sentence at a time, each in all its ways.
+TEST(MecabReaderTest, EverySentenceOfALongLineHasItsReadings)
+{
+    OPEN_DICTIONARY(reader);
+    const QString line = U("日本に行く。").repeated(200);
+    RomajiLine romaji(ReadLine(line, reader.get()));
+    const QString keys = U("nipponnniiku.").repeated(199) + U("nihonnniiku.");
+    int misses = 0;
+    for (const QChar key : keys)
+        misses += romaji.type(key).hit ? 0 : 1;
+    EXPECT_EQ(misses, 0);
+    EXPECT_TRUE(romaji.finished());
+}
+
 TEST(MecabReaderTest, WordsStandWhereTheyAreInTheLine)
 {
     OPEN_DICTIONARY(reader);
