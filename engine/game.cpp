@@ -214,7 +214,7 @@ void Game::startGame(bool newRecord)
     case Lines::RivalChant: BuildRivalLines(); break;
     case Lines::BothChants: BuildVsLines(); break;
     case Lines::TrainingText:
-        if (!LoadTrainingText()) {
+        if (!LoadTrainingText() || !HasLineToShow()) {
             screen_.showMessage(kTrainingTextError);
             return;
         }
@@ -318,6 +318,19 @@ bool Game::LoadTrainingText()
     lines_ = std::move(*read);
     lineCount_ = std::int16_t(std::min<qsizetype>(lines_.count(), 32767));
     return true;
+}
+
+// A text of nothing but notes has nothing to show once they are taken out.
+// Romaji games tell of lines with nothing to type on their own.
+bool Game::HasLineToShow() const
+{
+    if (PlayedMode(m_.gameMode, m_.romajiTyping) == GameMode::Romaji)
+        return true;
+    for (qsizetype i = 1; i <= lines_.count(); ++i) {
+        if (!WithoutRuby(lines_[i]).isEmpty())
+            return true;
+    }
+    return false;
 }
 
 bool Game::PrepareRomaji()

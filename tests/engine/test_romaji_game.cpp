@@ -228,6 +228,12 @@ TEST(RomajiGame, ATextsRubyIsTypedAndNotShown)
             EXPECT_EQ(h.state.correctCount, 3);
         }
         EXPECT_EQ(h.box(Box::Text4), U("今日は"));  // done, and the only line again
+        h.game.Command3_Click();
+
+        // A text of notes alone is refused as one with nothing to type.
+        h.startTraining({U("［＃改ページ］"), U("［＃ここで字下げ終わり］")});
+        EXPECT_EQ(h.state.gamePhase, kIdle);
+        EXPECT_EQ(h.screen.messages.size(), 1);
     }
 }
 
