@@ -215,7 +215,7 @@ void Game::startGame(bool newRecord)
     case Lines::RivalChant: BuildRivalLines(); break;
     case Lines::BothChants: BuildVsLines(); break;
     case Lines::TrainingText:
-        if (!LoadTrainingText()) {
+        if (!LoadTrainingText() || !HasLineToShow()) {
             screen_.showMessage(kTrainingTextError);
             return;
         }
@@ -322,6 +322,19 @@ bool Game::LoadTrainingText()
     return true;
 }
 
+// A text of nothing but notes has nothing to show once they are taken out.
+// Romaji games tell of lines with nothing to type on their own.
+bool Game::HasLineToShow() const
+{
+    if (PlayedMode(m_.gameMode, m_.romajiTyping) == GameMode::Romaji)
+        return true;
+    for (qsizetype i = 1; i <= lines_.count(); ++i) {
+        if (!WithoutRuby(lines_[i]).isEmpty())
+            return true;
+    }
+    return false;
+}
+
 bool Game::PrepareRomaji()
 {
     QStringList lines;
@@ -342,9 +355,10 @@ bool Game::PrepareRomaji()
         }
     }
     // Told before the countdown rather than met as a line that cannot be
-    // finished. A line with kanji counts once there is a dictionary.
+    // finished. A line counts once read: the dictionary may know none of its
+    // words. Most texts stop at their first line.
     const auto typable = [&reader](const QString &line) {
-        return (reader && NeedsDictionary(line)) || !ReadLine(line, nullptr).kana.isEmpty();
+        return !ReadLine(line, reader.get()).kana.isEmpty();
     };
     if (std::none_of(lines.cbegin(), lines.cend(), typable)) {
         screen_.showMessage(QStringLiteral("この文章にはローマ字で打てる文字がありません。"
@@ -364,7 +378,14 @@ void Game::NextLine()
     const auto i = std::clamp<qsizetype>(qsizetype(std::floor(r * double(n) + 1)), 1, n);
     if (romajiText_)
         return NextRomajiLine(i);
-    const QString line = lines_[i];
+    QString line = lines_[i];
+    // A text's ruby and notes are not typed; a line that was nothing else
+    // gives way to the next that has more.
+    if (RowOf(m_.gameMode)->lines == Lines::TrainingText) {
+        line = WithoutRuby(line);
+        for (qsizetype k = 1; k < n && line.isEmpty(); ++k)
+            line = WithoutRuby(lines_[(i - 1 + k) % n + 1]);
+    }
     showTargetLine(line);
     lineKind_ = LineKind::Other;
     InputMethod method = InputMethod::Hiragana;
@@ -381,8 +402,8 @@ void Game::NextLine()
 
 void Game::NextRomajiLine(qsizetype drawn)
 {
-    // A line with nothing to type (kanji without a dictionary, signs only)
-    // gives way to the next one that has something.
+    // A line with nothing to type (kanji without a dictionary or that it
+    // does not know, signs only) gives way to the next one that has something.
     const qsizetype n = lines_.count();
     LineReading reading;
     for (qsizetype k = 0; k < n; ++k) {
@@ -400,7 +421,9 @@ void Game::NextRomajiLine(qsizetype drawn)
 void Game::showRomajiLine()
 {
     const RomajiLine &line = *romajiLine_;
-    showTargetLine(line.reading().line.mid(line.doneUpTo()));
+    // The box shows far less than this; a longer line is cut so that each
+    // key copies no more of it.
+    showTargetLine(line.reading().line.mid(line.doneUpTo(), 1024));
     screen_.setInputGuide(line.guide());
 }
 

@@ -118,6 +118,7 @@ private:
     // A romaji game: the text's readings start on their worker. False (the
     // player told why) when no line has anything to type.
     bool PrepareRomaji();
+    bool HasLineToShow() const;
     void NextLine();
     void NextRomajiLine(qsizetype drawn);
     void showRomajiLine();

@@ -28,6 +28,9 @@ public:
     // Called from the worker that reads a text and from the game's thread at
     // the same time, so it must be safe to call from several threads at once.
     virtual QList<Word> words(const QString &line) const = 0;
+    // The likeliest few ways of reading the line, best first, each as
+    // words() gives one. A dictionary that knows only one way gives that.
+    virtual QList<QList<Word>> analyses(const QString &line) const { return {words(line)}; }
 };
 
 // Where the game gets its dictionary. Opening one takes a while and may

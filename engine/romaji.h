@@ -54,9 +54,12 @@ private:
 
 // What is typed for one line, worked out once when a text is loaded.
 struct LineReading {
+    // As shown: ruby marks and notes taken out.
     QString line;
     // One unit per character: hiragana and signs, which the table spells,
-    // and keyboard characters, which are typed as themselves.
+    // and keyboard characters, which are typed as themselves. Where a word
+    // has several readings, they follow one another here, likeliest first,
+    // and `branches` says which unit comes after which.
     QString kana;
     // For each unit, the characters of the line it stands for: one kana,
     // or a kanji word (or the kanji part of it) whose reading cannot be
@@ -65,13 +68,38 @@ struct LineReading {
     // Characters with neither reading nor key: never typed, and shown as
     // skipped. Blanks are not listed; they are skipped as on every line.
     QList<LineSpan> skipped;
+    // The units that may follow a unit, where they are not just the next
+    // one; under -1, the units the line may start with. The unit after the
+    // last of the line is kana.size().
+    QHash<qsizetype, QList<qsizetype>> branches;
+
+    // The units of the likeliest reading.
+    QString likeliest() const;
 };
+
+// A line of a text that gives readings the way Japanese e-text libraries do:
+// ｜base《reading》, or base《reading》 where the base is the kanji just before
+// the mark, and notes in ［＃…］, which are neither shown nor typed.
+struct RubyLine {
+    struct Ruby {
+        LineSpan base;  // in `shown`
+        QString reading;
+    };
+    QString shown;
+    QList<Ruby> rubies;
+};
+RubyLine ParseRuby(const QString &line);
+// The line as shown: ParseRuby's `shown`, or the line itself when it has no
+// ruby or notes.
+QString WithoutRuby(const QString &line);
 
 // Whether a line holds characters only a dictionary can read (kanji), so
 // that a text of kana, letters and signs never needs one.
 bool NeedsDictionary(const QString &line);
 
-// The reading of a line. Without a reader (no dictionary) kanji are skipped.
+// The reading of a line: its ruby where it has some, else the likeliest few
+// of the dictionary's readings, with the sound changes of numbers before
+// counters. Without a reader (no dictionary) kanji are skipped.
 LineReading ReadLine(const QString &line, const Reader *reader,
                      const RomajiTable &table = RomajiTable::standard());
 
@@ -94,7 +122,7 @@ public:
 
     KeyResult type(QChar key);
 
-    // The whole reading has been typed. A final ん needs nn, xn or n', as in
+    // The whole of one reading has been typed. A final ん needs nn, xn or n', as in
     // an input method; a line with nothing to type is finished at once.
     bool finished() const;
     // The keys hit so far on this line.
@@ -102,8 +130,11 @@ public:
     // The rest of a spelling that completes the line and agrees with every
     // choice made so far: "sh" continues "shi", "si" stays "si". Skipped
     // characters stand in it where they fall, as themselves: never a key,
-    // since every key is ASCII.
+    // since every key is ASCII. Of the readings the keys still agree with,
+    // it follows the likeliest. It reaches at most kGuideLength characters
+    // ahead, so that a key costs the same on any length of line.
     QString guide() const;
+    static constexpr qsizetype kGuideLength = 256;
     // The key the guide asks for next; none once the line is finished.
     QChar nextKey() const;
     // Characters of the line before this position are typed whole, or were
@@ -123,24 +154,34 @@ private:
         QString pending;
         char16_t need = 0;
         qsizetype keyUnit = 0;  // where the last key was typed
+        qsizetype doneEnd = 0;  // where the characters of the last unit typed whole end
+        int rank = 0;           // how far from the likeliest readings this way went
 
         bool sameWay(const State &other) const
         {
             return unit == other.unit && need == other.need && pending == other.pending;
         }
     };
+    // Spellings of the units from one on to `last`, along one way through
+    // the branches.
     struct Option {
-        qsizetype length;
+        qsizetype last;
+        int rank;
+        qsizetype size;  // how many units
         QStringList spellings;
     };
     struct Choice {
         QString spelling;
-        qsizetype length = 1;
+        qsizetype last = 0;
         char16_t then = 0;  // what the key after it must be
     };
 
     void step(const State &state, char16_t key, std::vector<State> &out) const;
-    bool singleNFits(qsizetype unit) const;
+    // The units that may follow unit (-1: the first ones), likeliest first.
+    const qsizetype *nextBegin(qsizetype unit) const { return next_.data() + nextAt_[std::size_t(unit + 1)]; }
+    const qsizetype *nextEnd(qsizetype unit) const { return next_.data() + nextAt_[std::size_t(unit + 2)]; }
+    qsizetype follow(qsizetype last, char16_t then) const;
+    qsizetype endOf(qsizetype unit) const;
     Choice pick(qsizetype unit, const QString &pending, char16_t need) const;
     const State &leading() const;
     LineSpan spanOf(qsizetype unit) const;
@@ -148,6 +189,8 @@ private:
     void appendSkipped(QString &out, qsizetype from, qsizetype to) const;
 
     LineReading reading_;
+    std::vector<qsizetype> nextAt_;             // where each unit's followers start in next_
+    std::vector<qsizetype> next_;
     std::vector<std::vector<Option>> options_;  // longest first
     std::vector<Keys> firstKeys_;               // keys that can start each unit on
     std::vector<Choice> suggested_;             // the guide's spelling from each unit on

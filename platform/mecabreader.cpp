@@ -1,5 +1,7 @@
 #include "platform/mecabreader.h"
 
+#include "engine/romaji.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <mecab.h>
@@ -38,6 +40,7 @@ QByteArray Field(const char *feature, int wanted)
 struct LatticeDeleter {
     void operator()(mecab_lattice_t *lattice) const { mecab_lattice_destroy(lattice); }
 };
+using Lattice = std::unique_ptr<mecab_lattice_t, LatticeDeleter>;
 
 }  // namespace
 
@@ -98,6 +101,48 @@ MecabReader::~MecabReader()
 
 QList<Word> MecabReader::words(const QString &line) const
 {
+    const Lattice lattice(mecab_model_new_lattice(model_));
+    return read(lattice.get(), line, 1).value(0);
+}
+
+// The best analyses of a whole line soon differ only in words nobody would
+// misread (a particle's part of speech, 三本 as a family name), so each
+// phrase (words up to the kana after them) is analysed on its own, and each
+// of its ways is put in the line's best analysis in its place.
+QList<QList<Word>> MecabReader::analyses(const QString &line) const
+{
+    // One lattice for all the phrases: making one costs more than a
+    // phrase's reading.
+    const Lattice lattice(mecab_model_new_lattice(model_));
+    const QList<Word> best = read(lattice.get(), line, 1).value(0);
+    QList<QList<Word>> out{best};
+    if (line.size() > kLongestForAnalyses)
+        return out;
+    const auto kanaOnly = [&line](const Word &word) {
+        return !NeedsDictionary(line.mid(word.start, word.length));
+    };
+    for (qsizetype first = 0, last = 0; first < best.size(); first = last) {
+        last = first + 1;
+        while (last < best.size() && !(kanaOnly(best[last - 1]) && !kanaOnly(best[last])))
+            ++last;
+        const qsizetype start = best[first].start;
+        const qsizetype end = best[last - 1].start + best[last - 1].length;
+        const QString phrase = line.mid(start, end - start);
+        if (!NeedsDictionary(phrase))
+            continue;
+        for (QList<Word> way : read(lattice.get(), phrase, kMostAnalyses)) {
+            for (Word &word : way)
+                word.start += start;
+            QList<Word> whole = best.mid(0, first) + way + best.mid(last);
+            if (!out.contains(whole))
+                out.append(std::move(whole));
+        }
+    }
+    return out;
+}
+
+QList<QList<Word>> MecabReader::read(mecab_lattice_t *lattice, const QString &line, int most) const
+{
     const QByteArray utf8 = line.toUtf8();
     // The line's UTF-16 position at each byte where a character starts.
     std::vector<qsizetype> position(std::size_t(utf8.size()) + 1, line.size());
@@ -110,30 +155,52 @@ QList<Word> MecabReader::words(const QString &line) const
         i += pair ? 2 : 1;
     }
 
-    std::unique_ptr<mecab_lattice_t, LatticeDeleter> lattice(mecab_model_new_lattice(model_));
     if (!lattice)
         return {};
-    mecab_lattice_set_sentence2(lattice.get(), utf8.constData(), std::size_t(utf8.size()));
-    if (!mecab_parse_lattice(tagger_, lattice.get()))
+    mecab_lattice_set_sentence2(lattice, utf8.constData(), std::size_t(utf8.size()));
+    mecab_lattice_set_request_type(lattice, most > 1 ? MECAB_NBEST : MECAB_ONE_BEST);
+    if (!mecab_parse_lattice(tagger_, lattice))
         return {};
 
-    QList<Word> words;
-    for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice.get()); node; node = node->next) {
-        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
-            continue;
-        const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice.get());
-        const qsizetype end = begin + node->length;
-        if (begin < 0 || end > utf8.size())
-            continue;
-        Word word;
-        word.start = position[std::size_t(begin)];
-        word.length = position[std::size_t(end)] - word.start;
-        const QByteArray reading = Field(node->feature, kReadingField);
-        if (reading != "*")
-            word.reading = QString::fromUtf8(reading);
-        words.append(word);
+    QList<QList<Word>> analyses;
+    long best = 0;
+    for (int k = 0; k < most; ++k) {
+        QList<Word> words;
+        long cost = 0;
+        for (const mecab_node_t *node = mecab_lattice_get_bos_node(lattice); node; node = node->next) {
+            // The cost of an analysis is that of the links along it, each
+            // with the cost of the word it leads to.
+            for (const mecab_path_t *path = node->lpath; node->prev && path; path = path->lnext) {
+                if (path->lnode == node->prev) {
+                    cost += path->cost;
+                    break;
+                }
+            }
+            if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
+                continue;
+            const qsizetype begin = node->surface - mecab_lattice_get_sentence(lattice);
+            const qsizetype end = begin + node->length;
+            if (begin < 0 || end > utf8.size())
+                continue;
+            Word word;
+            word.start = position[std::size_t(begin)];
+            word.length = position[std::size_t(end)] - word.start;
+            const QByteArray reading = Field(node->feature, kReadingField);
+            if (reading != "*")
+                word.reading = QString::fromUtf8(reading);
+            words.append(word);
+        }
+        if (k == 0)
+            best = cost;
+        else if (cost - best > kCostMargin)
+            break;
+        // Analyses that differ only in parts of speech read the same.
+        if (!analyses.contains(words))
+            analyses.append(words);
+        if (most == 1 || !mecab_lattice_next(lattice))
+            break;
     }
-    return words;
+    return analyses;
 }
 
 std::shared_ptr<const Reader> MecabSource::reader(QString *problem)

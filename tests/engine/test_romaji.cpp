@@ -136,6 +136,61 @@ TEST(RomajiTableTest, EverySpellingTypesItsKana)
     EXPECT_GT(checked, 1000);
 }
 
+// The romaji tables of an input method as installed: spelling → kana.
+QHash<QString, QString> InstalledTable(const QString &style)
+{
+    QHash<QString, QString> table;
+    QFile file(QStringLiteral("/usr/share/fcitx5/anthy/%1.sty").arg(style));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return table;
+    bool romaji = false;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        if (line.startsWith(u'['))
+            romaji = line.startsWith(QStringLiteral("[RomajiTable/"));
+        const qsizetype equals = line.indexOf(u'=');
+        if (romaji && !line.startsWith(u'#') && equals > 0)
+            table.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+    return table;
+}
+
+// Every spelling the MS-IME and ATOK styles of Anthy both take for the same
+// kana, alone, after っ and after ん, as a player used to either would type.
+TEST(RomajiTableTest, TakesEverySpellingBothInputMethodsShare)
+{
+    const QHash<QString, QString> msime = InstalledTable(QStringLiteral("msime"));
+    const QHash<QString, QString> atok = InstalledTable(QStringLiteral("atok"));
+    if (msime.isEmpty() || atok.isEmpty()) {
+        if (qEnvironmentVariable("CI") == QStringLiteral("true"))
+            FAIL() << "fcitx5-anthy's msime.sty and atok.sty are not installed";
+        GTEST_SKIP() << "fcitx5-anthy is not installed";
+    }
+    int checked = 0;
+    for (auto entry = msime.cbegin(); entry != msime.cend(); ++entry) {
+        const QString &keys = entry.key();
+        const QString &kana = entry.value();
+        // A single n is ん only before some keys, which the typing cases test.
+        if (atok.value(keys) != kana || keys == QStringLiteral("n"))
+            continue;
+        const char first = char(keys[0].unicode());
+        std::vector<std::pair<QString, QString>> cases{{kana, keys},
+                                                       {U("っ") + kana, U("xtu") + keys},
+                                                       {U("ん") + kana, U("nn") + keys}};
+        if (QByteArray("bcdfghjklmpqrstvwxyz").contains(first))
+            cases.emplace_back(U("っ") + kana, QString(QChar(first)) + keys);
+        if (!QByteArray("aiueony'").contains(first))
+            cases.emplace_back(U("ん") + kana, U("n") + keys);
+        for (const auto &[line, typed] : cases) {
+            RomajiLine romaji = LineOf(line);
+            const Typed result = TypeKeys(romaji, typed);
+            EXPECT_EQ(result.misses, 0) << Name(line) << " by " << Name(typed);
+            EXPECT_TRUE(result.finished) << Name(line) << " by " << Name(typed);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 600);
+}
+
 // ----------------------------------------------------------------- typing
 
 TEST(RomajiLineTest, AnyMixOfSpellingsFinishesTheLine)
@@ -226,6 +281,62 @@ TEST(RomajiLineTest, KeysAreJudgedAsAnInputMethodReadsThem)
     }
 }
 
+// What a text writes beside its words: ruby, notes, voicing and repeat
+// marks. Whether the keys finish the line with no miss, and the line shown.
+TEST(RomajiLineTest, RubyAndMarksAreTypedAsTheyRead)
+{
+    const struct {
+        const char *line;
+        const char *keys;
+        bool finishes;
+        const char *shown;
+    } cases[] = {
+        {"｜今日《こんにち》は", "konnnitiha", true, "今日は"},
+        {"｜今日《こんにち》は", "kyouha", false, "今日は"},
+        {"檸檬《れもん》", "remonn", true, "檸檬"},
+        {"かの檸檬《レモン》だ", "kanoremonnda", true, "かの檸檬だ"},
+        {"｜かな《カナ》", "kana", true, "かな"},
+        {"昔［＃「昔」に傍点］の檸檬《れもん》", "noremonn", true, "昔の檸檬"},
+        {"あ［＃改ページ］い", "ai", true, "あい"},
+        {"ふ《ふ", "fufu", true, "ふ《ふ"},    // no closing mark: no ruby
+        {"《あ》", "a", true, "《あ》"},       // nothing to read it for
+        {"あ｜い", "a|i", true, "あ｜い"},
+        {"う゛ぁいおりん", "vaiorinn", true, "う゛ぁいおりん"},
+        {"う\u3099ぁいおりん", "vaiorinn", true, "う\u3099ぁいおりん"},
+        {"か\u3099っこう", "gakkou", true, "か\u3099っこう"},
+        {"は\u309Aん", "pann", true, "は\u309Aん"},
+        {"あ゛", "a", true, "あ゛"},           // no such kana: the mark is passed over
+        {"こゝろ", "kokoro", true, "こゝろ"},
+        {"いすゞ", "isuzu", true, "いすゞ"},
+        {"バナヽ", "banana", true, "バナヽ"},
+        {"ぶヾ", "bubu", true, "ぶヾ"},
+        {"ゝあ", "a", true, "ゝあ"},           // nothing before it to repeat
+    };
+    for (const auto &c : cases) {
+        RomajiLine line = LineOf(U(c.line), &Dictionary());
+        const Typed typed = TypeKeys(line, U(c.keys));
+        EXPECT_EQ(typed.misses == 0 && typed.finished, c.finishes) << c.line << " by " << c.keys;
+        EXPECT_EQ(line.reading().line, U(c.shown)) << c.line;
+        EXPECT_EQ(WithoutRuby(U(c.line)), U(c.shown)) << c.line;
+    }
+}
+
+// A key on a very long line looks no further than the guide's window.
+TEST(RomajiLineTest, TheGuideOfALongLineIsAWindowThatMoves)
+{
+    QString text;
+    while (text.size() < 100000)
+        text += U("しんぶんを※よむ。");
+    RomajiLine line = LineOf(text);
+    for (int key = 0; key < 3000; ++key) {
+        const QString guide = line.guide();
+        ASSERT_LE(guide.size(), RomajiLine::kGuideLength + 4);
+        ASSERT_TRUE(line.type(line.nextKey()).hit) << key;
+    }
+    EXPECT_EQ(line.typed().left(18), U("shinbunwoyomu.shin"));
+    EXPECT_GT(line.doneUpTo(), 1000);
+}
+
 TEST(RomajiLineTest, AWrongKeyLeavesEverythingAsItWas)
 {
     RomajiLine line = LineOf(U("しんぶん"));
@@ -279,6 +390,43 @@ TEST(RomajiLineTest, TheGuideFollowsThePlayersChoices)
         ASSERT_EQ(TypeKeys(line, U(c.keys)).misses, 0) << c.line << " by " << c.keys;
         EXPECT_EQ(line.typed() + line.guide(), U(c.shown)) << c.line << " after " << c.keys;
     }
+}
+
+// Where the dictionary knows several readings, any is typed; the guide
+// shows the likeliest one the keys typed still agree with.
+TEST(RomajiLineTest, TheGuideFollowsTheReadingTheKeysChose)
+{
+    FakeReader reader;
+    reader.teach({{"日本", "ニッポン"}, {"の", "ノ"}, {"一", "イチ"}, {"本", "ホン"}});
+    reader.teach({{"日本", "ニホン"}, {"の", "ノ"}, {"一", "イチ"}, {"本", "ホン"}});
+    reader.teach({{"日", "ヒ"}, {"本", "モト"}, {"の", "ノ"}, {"一", "ハジメ"}, {"本", "ホン"}});
+    const struct {
+        const char *keys;
+        const char *shown;  // typed, then the guide
+    } cases[] = {
+        {"", "nipponnnoipponn"},
+        {"nih", "nihonnnoipponn"},
+        {"nip", "nipponnnoipponn"},
+        {"nihonnnoic", "nihonnnoichihonn"},
+        {"himotonohaji", "himotonohajimehonn"},
+        {"nihonnnoichihonn", "nihonnnoichihonn"},
+        {"nipponnnohajimehonn", "nipponnnohajimehonn"},
+    };
+    for (const auto &c : cases) {
+        RomajiLine line = LineOf(U("日本の一本"), &reader);
+        ASSERT_EQ(TypeKeys(line, U(c.keys)).misses, 0) << c.keys;
+        EXPECT_EQ(line.typed() + line.guide(), U(c.shown)) << c.keys;
+    }
+    RomajiLine line = LineOf(U("日本の一本"), &reader);
+    EXPECT_EQ(TypeKeys(line, U("nihhonn")).firstMiss, 3);  // one reading at a time
+
+    // A way that leaves a kanji unread gives way to one that reads it.
+    FakeReader partly;
+    partly.teach({{"一", "イチ"}, {"閃", ""}});
+    partly.teach({{"一閃", "イッセン"}});
+    RomajiLine flash = LineOf(U("一閃"), &partly);
+    EXPECT_EQ(TypeKeys(flash, U("itissenn")).firstMiss, 1);
+    EXPECT_TRUE(flash.finished());
 }
 
 // Whatever has been typed, the guide is a way to the end the judge accepts.

@@ -3,6 +3,7 @@
 #include "engine/rank.h"
 #include "support/fakereader.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/text.h"
 
 #include <gtest/gtest.h>
@@ -199,4 +200,78 @@ TEST(RomajiGame, WithoutADictionaryKanjiAreSkippedAndThePlayerIsToldOnce)
     EXPECT_EQ(h.state.gamePhase, kIdle);
     ASSERT_EQ(h.screen.messages.size(), 2);
     EXPECT_TRUE(h.screen.messages[1].contains(u"ローマ字で打てる文字がありません"_qs));
+}
+
+// A text's ruby is what is typed, and is never shown; with romaji off the
+// same file is typed as it is shown.
+TEST(RomajiGame, ATextsRubyIsTypedAndNotShown)
+{
+    for (const bool romaji : {true, false}) {
+        SCOPED_TRACE(romaji ? "romaji" : "as shown");
+        RomajiHarness h;
+        h.state.romajiTyping = romaji;
+        h.startTraining({U("｜今日《こんにち》は［＃傍点］")});
+        ASSERT_EQ(h.state.gamePhase, kPlaying);
+        EXPECT_EQ(h.box(Box::Text4), U("今日は"));
+        if (romaji) {
+            EXPECT_EQ(h.screen.guide, U("konnnichiha"));
+            h.typeText("ky");
+            EXPECT_EQ(h.state.correctCount, 1);  // the k only
+            h.typeText("onnnitiha");
+            EXPECT_EQ(h.state.correctCount, 10);
+        } else {
+            // As an input method commits them, after a key of its own.
+            for (const QChar c : U("今日は")) {
+                h.game.Text1_KeyPress('a');
+                h.screen.setText(Box::Text1, h.box(Box::Text1) + c);
+            }
+            EXPECT_EQ(h.state.correctCount, 3);
+        }
+        EXPECT_EQ(h.box(Box::Text4), U("今日は"));  // done, and the only line again
+        h.game.Command3_Click();
+
+        // A text of notes alone is refused as one with nothing to type.
+        h.startTraining({U("［＃改ページ］"), U("［＃ここで字下げ終わり］")});
+        EXPECT_EQ(h.state.gamePhase, kIdle);
+        EXPECT_EQ(h.screen.messages.size(), 1);
+    }
+}
+
+// A line the dictionary reads as nothing is passed over like a blank one;
+// a text of nothing else is refused before the countdown.
+TEST(RomajiGame, ALineThatReadsAsNothingIsPassedOver)
+{
+    RomajiHarness h;
+    h.source.dictionary->teach({{"檸檬", ""}});
+    h.startTraining({U("檸檬"), U("かな")});
+    ASSERT_EQ(h.state.gamePhase, kPlaying);
+    for (int line = 0; line < 3; ++line) {
+        EXPECT_EQ(h.box(Box::Text4), U("かな"));
+        h.typeText("kana");
+    }
+    EXPECT_EQ(h.state.correctCount, 12);
+    h.game.Command3_Click();
+
+    h.startTraining({U("檸檬")});
+    EXPECT_EQ(h.state.gamePhase, kIdle);
+    ASSERT_EQ(h.screen.messages.size(), 1);
+    EXPECT_TRUE(h.screen.messages[0].contains(u"ローマ字で打てる文字がありません"_qs));
+}
+
+// Code page 932 has no hiragana ゔ: such texts write う゛, which is typed vu.
+TEST(RomajiGame, AVoicingMarkInACodePage932TextVoicesTheKanaBeforeIt)
+{
+    RomajiHarness h;
+    const QString path = h.texts.filePath(QStringLiteral("sjis.txt"));
+    // う゛ぁいおりん
+    WriteRaw(path, QByteArray::fromHex("82a4814a829f82a282a882e882f1"));
+    h.state.gameMode = GameMode::Training;
+    h.state.trainingTextPath = path;
+    h.start();
+    ASSERT_EQ(h.state.gamePhase, kPlaying);
+    EXPECT_EQ(h.box(Box::Text4), U("う゛ぁいおりん"));
+    h.typeText("vaiorinn");
+    EXPECT_EQ(h.state.correctCount, 8);
+    EXPECT_EQ(h.state.inputCount, 8);
+    EXPECT_EQ(h.game.romajiLine()->typed(), "");  // finished, and begun again
 }

@@ -45,7 +45,74 @@ TEST(MecabReaderTest, ReadsLinesAsTheyAreWritten)
         {"", ""},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ReadLine(U(c.line), reader.get()).kana, U(c.kana)) << c.line;
+        EXPECT_EQ(ReadLine(U(c.line), reader.get()).likeliest(), U(c.kana)) << c.line;
+}
+
+// Lines typed the ways people read them: each spelling must finish the line
+// with no miss.
+TEST(MecabReaderTest, AcceptsTheReadingsATypistTypes)
+{
+    OPEN_DICTIONARY(reader);
+    const struct {
+        const char *line;
+        std::vector<const char *> keys;
+    } cases[] = {
+        {"一ヶ月", {"ikkagetsu", "ichikagetsu"}},
+        {"鉛筆一本", {"enpitsuipponn", "enpitsuichihonn"}},
+        {"三本の矢", {"sanbonnnoya", "sanhonnnoya"}},
+        {"六本", {"ropponn", "rokuhonn"}},
+        {"八本", {"happonn", "hachihonn"}},
+        {"十本", {"jupponn", "jipponn", "juuhonn"}},
+        {"一冊", {"issatsu", "ichisatsu"}},
+        {"一個", {"ikko"}},
+        {"一匹", {"ippiki"}},
+        {"三匹", {"sanbiki"}},
+        {"三杯", {"sanbai"}},
+        {"何本", {"nanbonn"}},
+        {"一人", {"hitori", "ichininn"}},
+        {"二人で", {"futaride", "nininnde"}},
+        {"日本に行く", {"nihonnniiku", "nipponnniiku"}},
+        {"一日中", {"ichinichijuu", "ichinichichuu"}},
+        {"今日は", {"kyouha", "konnnichiha"}},
+        {"明日", {"ashita", "asu"}},
+        {"上手", {"jouzu"}},
+        {"人気がある", {"ninnkigaaru", "hitokegaaru"}},
+        {"私は学生です", {"watashihagakuseidesu", "watakushihagakuseidesu"}},
+        {"東京都に住む", {"toukyoutonisumu"}},
+        {"昨日", {"kinou"}},
+        {"大人", {"otona"}},
+        {"今年", {"kotoshi"}},
+        {"十個", {"jukko", "jikko"}},
+        {"八千円", {"hassennenn", "hachisennenn"}},
+        {"一歩", {"ippo"}},
+        {"三百", {"sanbyaku"}},
+        {"鉛筆を三本と日本の本を一冊", {"enpitsuwosanbontonihonnnohonnwoissatsu",
+                                        "enpitsuwosanbontonipponnnohonnwoichisatsu"}},
+    };
+    for (const auto &c : cases) {
+        for (const char *keys : c.keys) {
+            RomajiLine line(ReadLine(U(c.line), reader.get()));
+            int misses = 0;
+            for (const char key : std::string(keys))
+                misses += line.type(QChar(key)).hit ? 0 : 1;
+            EXPECT_EQ(misses, 0) << c.line << " by " << keys;
+            EXPECT_TRUE(line.finished()) << c.line << " by " << keys;
+        }
+    }
+}
+
+// A paragraph is read a sentence at a time, each in all its ways.
+TEST(MecabReaderTest, EverySentenceOfALongLineHasItsReadings)
+{
+    OPEN_DICTIONARY(reader);
+    const QString line = U("日本に行く。").repeated(200);
+    RomajiLine romaji(ReadLine(line, reader.get()));
+    const QString keys = U("nipponnniiku.").repeated(199) + U("nihonnniiku.");
+    int misses = 0;
+    for (const QChar key : keys)
+        misses += romaji.type(key).hit ? 0 : 1;
+    EXPECT_EQ(misses, 0);
+    EXPECT_TRUE(romaji.finished());
 }
 
 TEST(MecabReaderTest, WordsStandWhereTheyAreInTheLine)

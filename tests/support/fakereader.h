@@ -16,7 +16,8 @@ namespace typetoki::testing {
 class FakeReader final : public Reader {
 public:
     // The line is the words joined; a word with an empty reading is one the
-    // dictionary does not know.
+    // dictionary does not know. A line taught again is read that way too,
+    // less likely than the ways taught before.
     void teach(std::initializer_list<std::pair<const char *, const char *>> words)
     {
         QString line;
@@ -26,7 +27,7 @@ public:
             found.append(Word{line.size(), text.size(), QString::fromUtf8(reading)});
             line += text;
         }
-        known_.insert(line, found);
+        known_[line].append(found);
     }
 
     // Asking for this line blocks until release(), as a slow dictionary would.
@@ -46,14 +47,20 @@ public:
             ++waiting;
             wake_.wait(lock, [this] { return released_; });
         }
-        return known_.value(line);
+        return known_.value(line).value(0);
+    }
+
+    QList<QList<Word>> analyses(const QString &line) const override
+    {
+        const QList<Word> first = words(line);
+        return known_.contains(line) ? known_.value(line) : QList<QList<Word>>{first};
     }
 
     mutable std::atomic<int> calls{0};
     mutable std::atomic<int> waiting{0};
 
 private:
-    QHash<QString, QList<Word>> known_;
+    QHash<QString, QList<QList<Word>>> known_;
     QString held_;
     mutable std::mutex mutex_;
     mutable std::condition_variable wake_;
