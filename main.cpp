@@ -5,6 +5,7 @@
 #include "platform/inputmethodswitch.h"
 #include "platform/mecabreader.h"
 #include "platform/mtrandom.h"
+#include "platform/quitsignals.h"
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
 #include "ui/form1.h"
@@ -53,6 +54,16 @@ int main(int argc, char *argv[])
             sound.open();
         }
         form->show();
+    });
+    // A logout or kill ends the program as closing the main window does:
+    // the game under way kept as abandoned, the settings saved, and below,
+    // the stream closed and the history written. quit() then ends every
+    // dialog's loop too (「終了！」, the result screen), not only the main one.
+    typetoki::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &typetoki::QuitSignals::received, &app, [&form] {
+        if (form)
+            form->close();
+        QCoreApplication::quit();
     });
     splash->show();
     const int status = app.exec();
