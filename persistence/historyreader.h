@@ -95,6 +95,8 @@ private:
     QSqlQuery SelectInGroup(const QString &sql, const HistoryGroup &group);
     void AddUnwritten(const std::vector<GameResult> &games);
     QString problem_;
+    // Goes after the connection that calls it.
+    StatementGuard guard_;
     std::optional<ScopedConnection> connection_;
 };
 
