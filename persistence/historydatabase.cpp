@@ -98,6 +98,10 @@ int PrimaryCode(const QSqlError &error)
 
 std::atomic<int> connectionCount{0};
 
+// Writing a game takes milliseconds; a statement still running after this
+// does what no history of ours makes it do.
+constexpr int kWriteLimitMs = 5000;
+
 sqlite3 *HandleOf(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
@@ -472,9 +476,7 @@ HistoryDatabase::HistoryDatabase(QString path, int busyTimeoutMs, StatementGuard
     : path_(std::move(path)), guard_(guard ? *guard : ownGuard_)
 {
     guard_.SetBusyTimeout(busyTimeoutMs);
-    // Writing a game takes milliseconds; a statement still running after
-    // this does what no history of ours makes it do.
-    guard_.LimitEachStatement(5000);
+    guard_.LimitEachStatement(kWriteLimitMs);
 }
 
 HistoryDatabase::~HistoryDatabase()
@@ -554,7 +556,12 @@ HistoryFault HistoryDatabase::Open()
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
         return Fail(q.lastError());
     if (version < kHistoryVersion) {
+        // The steps are ours and run on tables just found to be ours: on
+        // years of games they may take longer than any write, and only
+        // closing the game stops them.
+        guard_.LimitEachStatement(std::numeric_limits<int>::max());
         error = UpgradeHistory(db);
+        guard_.LimitEachStatement(kWriteLimitMs);
         if (error.type() != QSqlError::NoError)
             return Fail(error);
     }

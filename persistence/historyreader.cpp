@@ -110,8 +110,10 @@ void HistoryReader::Open(const QString &path)
         // Read-only, and short of patience: the window waits for this.
         connection_.emplace(path, QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=500"));
         // A statement of ours takes a fraction of this even on years of
-        // games; one that takes longer is running something of the file's.
-        guard_.LimitEachStatement(2000);
+        // games (the time between its rows counts too: the CSV of 100,000
+        // games is one statement); one that takes longer is running
+        // something of the file's.
+        guard_.LimitEachStatement(10000);
         guard_.SetBusyTimeout(500);
         QSqlDatabase db = connection_->db();
         const int version = db.open() && guard_.Attach(db) ? HistoryVersion(db, QStringLiteral("main")) : -1;

@@ -99,6 +99,10 @@ std::vector<GameResult> HistoryStore::ReadPending() const
     std::vector<GameResult> games;
     if (!QFileInfo(pendingPath_).isFile())
         return games;
+    // Written by an earlier version of the game, it is brought up to date
+    // first; one that is damaged or not ours stays unread.
+    if (HistoryDatabase(pendingPath_).Open() != HistoryFault::None)
+        return games;
     HistoryReader reader(pendingPath_);
     if (!reader.problem().isEmpty())
         return games;  // left where it is, for whoever wants to look
@@ -112,6 +116,10 @@ bool HistoryStore::WritePending(const std::vector<GameResult> &games) const
     // Made whole beside, then renamed over the last one: a crash meanwhile
     // leaves the earlier pending file as it was.
     const QString fresh = pendingPath_ + QStringLiteral(".new");
+    // A pending file this run could not read holds games too: it is kept
+    // aside rather than replaced.
+    if (fromPending_ == 0 && QFileInfo::exists(pendingPath_))
+        HistoryDatabase(pendingPath_).MoveAside(QDate::currentDate());
     QFile::remove(fresh);
     bool written = false;
     {
