@@ -57,13 +57,14 @@ int main(int argc, char *argv[])
     });
     // A logout or kill ends the program as closing the main window does:
     // the game under way kept as abandoned, the settings saved, and below,
-    // the stream closed and the history written. quit() then ends every
-    // dialog's loop too (「終了！」, the result screen), not only the main one.
+    // the stream closed and the history written. exit() then ends every
+    // dialog's loop too (「終了！」, the result screen), not only the main
+    // one, without asking any window whether it may close.
     typetoki::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &typetoki::QuitSignals::received, &app, [&form] {
         if (form)
             form->close();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     });
     splash->show();
     const int status = app.exec();
