@@ -3,6 +3,7 @@
 // the game runs, and every failure SQLite reports, as the player reads it.
 #include "persistence/historydatabase.h"
 #include "persistence/historyreader.h"
+#include "persistence/historyreaderthread.h"
 #include "persistence/historystore.h"
 
 #include "support/files.h"
@@ -19,6 +20,8 @@
 #include <ostream>
 #include <vector>
 #include <optional>
+#include <thread>
+#include <utility>
 
 using namespace typetoki;
 using namespace typetoki::testing;
@@ -288,6 +291,36 @@ TEST(PendingHistoryTest, AHistoryDeletedDuringTheGameIsStartedAgain)
     store.Record(Played(2, QStringLiteral("3")));
     ASSERT_TRUE(store.WaitForIdle(5000));
     EXPECT_EQ(SpeedsOf(dir.path()), QStringList({"2", "3"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The statistics window's reads run on a thread of their own, and the
+// window's waiter has the time while one takes long.
+TEST(HistoryReaderThreadTest, ASlowReadLeavesTheCallerToItsWaiter)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    HistoryStore(dir.path()).Record(Played(0, QStringLiteral("2")));
+    int waits = 0, seenUndone = 0;
+    HistoryReaderThread reader(HistoryPath(dir.path()), {Played(1, QStringLiteral("3"))},
+                               [&](const std::function<bool()> &done) {
+                                   ++waits;
+                                   for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+                                       ++seenUndone;
+                               });
+    EXPECT_TRUE(reader.problem().isEmpty()) << reader.problem().toStdString();
+    const auto caller = std::this_thread::get_id();
+    const auto [count, elsewhere] = reader.Run([caller](HistoryReader &r) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return std::pair{r.GameCount(), std::this_thread::get_id() != caller};
+    });
+    EXPECT_EQ(count, 2) << "the file's game and the one still in memory";
+    EXPECT_TRUE(elsewhere);
+    EXPECT_EQ(waits, 2);
+    EXPECT_GE(seenUndone, 10) << "the caller was not left to its waiter while the read ran";
 }
 
 }  // namespace
