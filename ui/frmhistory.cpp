@@ -454,6 +454,7 @@ void WaitForRead(QWidget *window, const std::function<bool()> &done)
         } else if (!busy && clock.elapsed() >= 100) {
             busy = std::make_unique<QProgressDialog>(QStringLiteral("成績の記録を読んでいます…"), QString(), 0, 0,
                                                      window);
+            busy->setWindowTitle(QStringLiteral("成績の記録"));
             busy->setWindowModality(Qt::WindowModal);
             busy->setMinimumDuration(0);
             busy->show();
