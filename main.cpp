@@ -6,6 +6,7 @@
 #include "platform/logfile.h"
 #include "platform/mecabreader.h"
 #include "platform/mtrandom.h"
+#include "platform/quitsignals.h"
 #include "platform/soundcues.h"
 #include "platform/steadyclock.h"
 #include "ui/form1.h"
@@ -58,6 +59,17 @@ int main(int argc, char *argv[])
             sound.open();
         }
         form->show();
+    });
+    // A logout or kill ends the program as closing the main window does:
+    // the game under way kept as abandoned, the settings saved, and below,
+    // the stream closed and the history written. exit() then ends every
+    // dialog's loop too (「終了！」, the result screen), not only the main
+    // one, without asking any window whether it may close.
+    typetoki::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &typetoki::QuitSignals::received, &app, [&form] {
+        if (form)
+            form->close();
+        QCoreApplication::exit(0);
     });
     splash->show();
     const int status = app.exec();

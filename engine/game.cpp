@@ -107,8 +107,7 @@ void Game::Command3_Click()
         return;
     m_.gamePhase = kIdle;
     screen_.setText(Box::Label4, QStringLiteral("0"));
-    if (afterEnd_)
-        afterEnd_(Result(true));
+    Ended(Result(true), false);
 }
 
 void Game::Command4_Click() { screen_.focusInput(); }
@@ -755,7 +754,15 @@ void Game::EndGame()
     show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
     const GameResult result = Result(false);
     qCInfo(lcGame, "time up");
-    screen_.showMessage(QStringLiteral("終了！"));
+    Ended(result, true);
+}
+
+void Game::Ended(const GameResult &result, bool announce)
+{
+    if (keep_)
+        keep_(result);
+    if (announce)
+        screen_.showMessage(QStringLiteral("終了！"));
     if (afterEnd_)
         afterEnd_(result);
 }
@@ -786,8 +793,8 @@ void Game::Shutdown()
     m_.inputLocked = 0;
     p_.events.cancelWaits();
     // Its history keeps it, like one ended with END.
-    if (playing && afterEnd_)
-        afterEnd_(Result(true));
+    if (playing)
+        Ended(Result(true), false);
 }
 
 }  // namespace typetoki

@@ -92,6 +92,13 @@ public:
     {
         afterEnd_ = std::move(handler);
     }
+    // The same value the moment it exists: for a finished game before
+    // 「終了！」 is shown, so that whatever happens while the player looks at
+    // it (a logout, a crash) the game is already kept.
+    void setGameKeptHandler(std::function<void(const GameResult &)> handler)
+    {
+        keep_ = std::move(handler);
+    }
 
     // What the main window shows, as the game wrote it: the whole target
     // line (Text4) and the echo boxes (Text5(0) and Text5(1), with their
@@ -191,6 +198,10 @@ private:
     std::uint64_t gameSerial_ = 0;
     bool closing_ = false;
     std::function<void(const GameResult &)> afterEnd_;
+    std::function<void(const GameResult &)> keep_;
+    // Hands the result to keep_ first, then to afterEnd_ unless finished
+    // games announce their end in between (announce false).
+    void Ended(const GameResult &result, bool announce);
 };
 
 }  // namespace typetoki

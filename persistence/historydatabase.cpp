@@ -2,12 +2,18 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QtEndian>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <thread>
 
 namespace typetoki {
 
@@ -92,11 +98,182 @@ int PrimaryCode(const QSqlError &error)
 
 std::atomic<int> connectionCount{0};
 
+// Writing a game takes milliseconds; a statement still running after this
+// does what no history of ours makes it do.
+constexpr int kWriteLimitMs = 5000;
+
+sqlite3 *HandleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+int SystemErrorOf(const QSqlDatabase &db)
+{
+    sqlite3 *handle = HandleOf(db);
+    return handle ? sqlite3_system_errno(handle) : 0;
+}
+
+// The failures a player can meet, by SQLite's primary result code; an error
+// number of the system, where there is one, says more than SQLite's code
+// (a full disk reported as an I/O error).
+struct FailurePhrase {
+    int code;
+    const char *japanese;
+};
+const FailurePhrase kSystemPhrases[] = {
+    {ENOSPC, "ディスクの空きが足りません"},
+    {EDQUOT, "ディスクの使用量の上限に達しています"},
+    {EFBIG, "ファイルが大きすぎます"},
+    {EROFS, "読み取り専用の場所です"},
+    {EACCES, "書き込む権限がありません"},
+    {EPERM, "書き込む権限がありません"},
+};
+const FailurePhrase kSqlitePhrases[] = {
+    {SQLITE_BUSY, "ほかのプログラムが成績の記録を使用中です"},
+    {SQLITE_LOCKED, "ほかのプログラムが成績の記録を使用中です"},
+    {SQLITE_READONLY, "読み取り専用のため書き込めません"},
+    {SQLITE_FULL, "ディスクの空きが足りません"},
+    {SQLITE_IOERR, "ディスクの読み書きでエラーが起きました"},
+    {SQLITE_NOTADB, "成績の記録のファイルではありません"},
+    {SQLITE_CORRUPT, "ファイルが壊れています"},
+    {SQLITE_CANTOPEN, "ファイルを開けません"},
+    {SQLITE_PERM, "書き込む権限がありません"},
+    {SQLITE_AUTH, "書き込む権限がありません"},
+    {SQLITE_NOMEM, "メモリーが足りません"},
+    {SQLITE_INTERRUPT, "時間がかかりすぎるため中断しました"},
+};
+
 }  // namespace
+
+QString HistoryErrorText(const QSqlError &error, int systemError)
+{
+    QString japanese = QStringLiteral("予期しないエラーが起きました");
+    const int code = PrimaryCode(error);
+    // The system's number is the one of SQLite's last call into it, which
+    // may be long past: it counts only for failures of the disk.
+    const bool disk = code == SQLITE_IOERR || code == SQLITE_FULL || code == SQLITE_CANTOPEN;
+    bool found = false;
+    for (const FailurePhrase &phrase : kSystemPhrases) {
+        if (disk && phrase.code == systemError) {
+            japanese = QString::fromUtf8(phrase.japanese);
+            found = true;
+            break;
+        }
+    }
+    for (const FailurePhrase &phrase : kSqlitePhrases) {
+        if (!found && phrase.code == code) {
+            japanese = QString::fromUtf8(phrase.japanese);
+            break;
+        }
+    }
+    QString words = error.databaseText().trimmed();
+    if (words.isEmpty())
+        words = error.driverText().trimmed();
+    return words.isEmpty() ? japanese : japanese + QStringLiteral("（") + words + QStringLiteral("）");
+}
+
+bool StatementGuard::Attach(const QSqlDatabase &db)
+{
+    sqlite3 *handle = HandleOf(db);
+    if (!handle)
+        return false;
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_progress_handler(handle, 1000, &StatementGuard::OnProgress, this);
+    sqlite3_busy_handler(handle, &StatementGuard::OnBusy, this);
+    // Each statement's time counts from its own start; a trigger's
+    // statements are part of the one that fired them.
+    sqlite3_trace_v2(
+        handle, SQLITE_TRACE_STMT,
+        [](unsigned, void *guard, void *, void *sql) {
+            if (qstrncmp(static_cast<const char *>(sql), "--", 2) != 0)
+                static_cast<StatementGuard *>(guard)->Start();
+            return 0;
+        },
+        this);
+    return QSqlQuery(db).exec(QStringLiteral("PRAGMA trusted_schema = OFF"));
+}
+
+bool StatementGuard::Expired() const
+{
+    const qint64 now = Now();
+    const qint64 limit = std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(limitMs_)).count();
+    return now >= stopAt_ || now - startedAt_ >= limit;
+}
+
+int StatementGuard::OnProgress(void *guard)
+{
+    return static_cast<StatementGuard *>(guard)->Expired() ? 1 : 0;
+}
+
+int StatementGuard::OnBusy(void *guard, int count)
+{
+    auto *g = static_cast<StatementGuard *>(guard);
+    constexpr int kStepMs = 10;
+    if (count * kStepMs >= g->busyMs_ || Now() >= g->stopAt_)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+    return 1;
+}
+
+QString ForeignSchema(const QSqlDatabase &db, int version)
+{
+    // Every object with its kind and table, every column with its type,
+    // constraints and default, every index with its keys: what the planner
+    // and the inserts meet. Statistics left by ANALYZE are only numbers.
+    static const QString kLayout = QStringLiteral(
+        "SELECT m.type || ' ' || m.name || ' on ' || m.tbl_name FROM main.sqlite_master m"
+        " WHERE NOT (m.type = 'table' AND m.name LIKE 'sqlite^_stat%' ESCAPE '^')"
+        " UNION ALL SELECT 'column ' || m.name || '.' || c.name || ' ' || c.cid || ' ' || c.type || ' '"
+        " || c.\"notnull\" || ' ' || IFNULL(c.dflt_value, '-') || ' ' || c.pk || ' ' || c.hidden"
+        " FROM main.sqlite_master m, pragma_table_xinfo(m.name, 'main') c WHERE m.type = 'table'"
+        " UNION ALL SELECT 'index ' || l.name || ' ' || l.\"unique\" || ' ' || l.origin || ' ' || l.partial"
+        " FROM main.sqlite_master m, pragma_index_list(m.name, 'main') l WHERE m.type = 'table'"
+        " UNION ALL SELECT 'key ' || m.name || ' ' || k.seqno || ' ' || k.cid || ' ' || IFNULL(k.name, '-')"
+        " || ' ' || k.\"desc\" || ' ' || IFNULL(k.coll, '-') || ' ' || k.\"key\""
+        " FROM main.sqlite_master m, pragma_index_xinfo(m.name, 'main') k WHERE m.type = 'index'"
+        " ORDER BY 1");
+    const auto layoutOf = [](const QSqlDatabase &of, QString *error) {
+        QStringList lines;
+        QSqlQuery q(of);
+        q.setForwardOnly(true);
+        if (!q.exec(kLayout)) {
+            *error = HistoryErrorText(q.lastError());
+            return lines;
+        }
+        while (q.next())
+            lines << q.value(0).toString();
+        return lines;
+    };
+    // The game's own layout, made by the very steps that make a new file.
+    ScopedConnection own(QStringLiteral(":memory:"), QString());
+    QString error;
+    if (!own.db().open() || UpgradeHistory(own.db(), QStringLiteral("main"), version).isValid())
+        return QStringLiteral("no layout for version %1").arg(version);
+    const QStringList want = layoutOf(own.db(), &error);
+    const QStringList got = layoutOf(db, &error);
+    if (!error.isEmpty())
+        return error;
+    if (got == want)
+        return {};
+    for (qsizetype i = 0; i < std::max(got.size(), want.size()); ++i) {
+        if (i >= got.size() || i >= want.size() || got[i] != want[i])
+            return QStringLiteral("unexpected %1").arg(i < got.size() ? got[i] : QStringLiteral("end, missing ") + want[i]);
+    }
+    return {};
+}
 
 QString HistoryPath(const QString &dataFolder)
 {
     return dataFolder + u'/' + kHistoryFileName;
+}
+
+QString PendingHistoryPath(const QString &historyPath)
+{
+    const QFileInfo history(historyPath);
+    return history.path() + u'/' + history.completeBaseName() + QStringLiteral("-pending.sqlite");
 }
 
 HistoryFault FaultOf(const QSqlError &error)
@@ -178,7 +355,7 @@ QSqlError UpgradeHistory(const QSqlDatabase &db, const QString &schema, int toVe
 }
 
 GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
-    : game_(db), text_(db), textId_(db), target_(db)
+    : db_(db), game_(db), text_(db), textId_(db), target_(db), known_(db)
 {
     // A null text is stored as an empty one: a game with no key typed has
     // empty figures, and a null path would never match itself.
@@ -195,13 +372,24 @@ GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
                         " WHERE path = COALESCE(?, '') AND hash = COALESCE(?, '')",
                         schema));
     target_.prepare(Sql("INSERT INTO %1.target VALUES (?, ?, ?, ?, ?, ?)", schema));
+    known_.prepare(Sql("SELECT 1 FROM %1.game WHERE mode = ? AND time_limit = ? AND played_at = ?", schema));
+}
+
+bool GameInserter::Known(const GameResult &game)
+{
+    known_.addBindValue(int(game.gameMode));
+    known_.addBindValue(int(game.timeLimitSeconds));
+    known_.addBindValue(game.playedAt.toMSecsSinceEpoch());
+    const bool known = Exec(known_) && known_.next();
+    known_.finish();
+    return known;
 }
 
 bool GameInserter::Exec(QSqlQuery &query)
 {
     if (query.exec())
         return true;
-    lastError_ = query.lastError().text();
+    lastError_ = HistoryErrorText(query.lastError(), SystemErrorOf(db_));
     lastFault_ = FaultOf(query.lastError());
     return false;
 }
@@ -284,9 +472,11 @@ QSqlDatabase ScopedConnection::db() const
     return QSqlDatabase::database(name_, false);
 }
 
-HistoryDatabase::HistoryDatabase(QString path, int busyTimeoutMs)
-    : path_(std::move(path)), busyTimeoutMs_(busyTimeoutMs)
+HistoryDatabase::HistoryDatabase(QString path, int busyTimeoutMs, StatementGuard *guard)
+    : path_(std::move(path)), guard_(guard ? *guard : ownGuard_)
 {
+    guard_.SetBusyTimeout(busyTimeoutMs);
+    guard_.LimitEachStatement(kWriteLimitMs);
 }
 
 HistoryDatabase::~HistoryDatabase()
@@ -303,31 +493,47 @@ void HistoryDatabase::Close()
 
 void HistoryDatabase::SetBusyTimeout(int ms)
 {
-    busyTimeoutMs_ = ms;
-    if (connection_)
-        QSqlQuery(connection_->db()).exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(ms));
+    guard_.SetBusyTimeout(ms);
 }
 
 HistoryFault HistoryDatabase::Fail(const QSqlError &error)
 {
-    lastError_ = error.text();
+    lastError_ = HistoryErrorText(error, connection_ ? SystemErrorOf(connection_->db()) : 0);
     return FaultOf(error);
+}
+
+bool HistoryDatabase::StillAtPath() const
+{
+    struct stat now = {};
+    return ::stat(QFile::encodeName(path_).constData(), &now) == 0 && now.st_dev == device_
+           && now.st_ino == inode_;
 }
 
 HistoryFault HistoryDatabase::Open()
 {
     Close();
     lastError_.clear();
+    foreign_ = false;
     const QFileInfo info(path_);
     // A folder or a pipe by that name would stall or fail every open.
     if (info.exists() && !info.isFile()) {
         lastError_ = QStringLiteral("not a regular file");
         return HistoryFault::Broken;
     }
-    connection_.emplace(path_, QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
+    connection_.emplace(path_, QString());
     QSqlDatabase db = connection_->db();
     if (!db.open())
         return Fail(db.lastError());
+    if (!guard_.Attach(db)) {
+        lastError_ = QStringLiteral("no SQLite connection");
+        return HistoryFault::Unwritable;
+    }
+    // The file opened now is the one later writes must find at the path.
+    struct stat opened = {};
+    if (::stat(QFile::encodeName(path_).constData(), &opened) == 0) {
+        device_ = opened.st_dev;
+        inode_ = opened.st_ino;
+    }
 
     QSqlError error;
     const int version = HistoryVersion(db, QStringLiteral("main"), &error);
@@ -337,6 +543,12 @@ HistoryFault HistoryDatabase::Open()
         lastError_ = QStringLiteral("version %1 is newer than %2").arg(version).arg(kHistoryVersion);
         return HistoryFault::Newer;
     }
+    const QString foreign = ForeignSchema(db, version);
+    if (!foreign.isEmpty()) {
+        lastError_ = foreign;
+        foreign_ = true;
+        return HistoryFault::Broken;
+    }
     QSqlQuery q(db);
     // WAL: the statistics window, or another copy, reads while a game is
     // written. Every commit is synced, so a game once written survives a
@@ -344,7 +556,12 @@ HistoryFault HistoryDatabase::Open()
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous = FULL")))
         return Fail(q.lastError());
     if (version < kHistoryVersion) {
+        // The steps are ours and run on tables just found to be ours: on
+        // years of games they may take longer than any write, and only
+        // closing the game stops them.
+        guard_.LimitEachStatement(std::numeric_limits<int>::max());
         error = UpgradeHistory(db);
+        guard_.LimitEachStatement(kWriteLimitMs);
         if (error.type() != QSqlError::NoError)
             return Fail(error);
     }
@@ -355,6 +572,8 @@ HistoryFault HistoryDatabase::Open()
 
 HistoryFault HistoryDatabase::Write(std::span<const GameResult> games)
 {
+    if (open_ && !StillAtPath())
+        Close();  // deleted or moved aside: a new file at the path takes the games
     if (!open_) {
         const HistoryFault fault = Open();
         if (fault != HistoryFault::None)
@@ -364,6 +583,10 @@ HistoryFault HistoryDatabase::Write(std::span<const GameResult> games)
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return Fail(q.lastError());
     for (const GameResult &game : games) {
+        // A game kept for later may be in the file already: its commit was
+        // reported as failed, or the pending file was merged before.
+        if (inserter_->Known(game))
+            continue;
         if (!inserter_->Insert(game)) {
             q.exec(QStringLiteral("ROLLBACK"));
             lastError_ = inserter_->lastError();

@@ -109,18 +109,26 @@ void HistoryReader::Open(const QString &path)
     if (info.isFile()) {
         // Read-only, and short of patience: the window waits for this.
         connection_.emplace(path, QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=500"));
-        const int version = [this] {
-            QSqlDatabase db = connection_->db();
-            return db.open() ? HistoryVersion(db, QStringLiteral("main")) : -1;
-        }();
-        if (version == kHistoryVersion)
+        // A statement of ours takes a fraction of this even on years of
+        // games (the time between its rows counts too: the CSV of 100,000
+        // games is one statement); one that takes longer is running
+        // something of the file's.
+        guard_.LimitEachStatement(10000);
+        guard_.SetBusyTimeout(500);
+        QSqlDatabase db = connection_->db();
+        const int version = db.open() && guard_.Attach(db) ? HistoryVersion(db, QStringLiteral("main")) : -1;
+        const bool own = version >= 0 && version <= kHistoryVersion && ForeignSchema(db, version).isEmpty();
+        if (version == kHistoryVersion && own)
             return;
         // 0: made by a store that has not laid out its tables yet.
-        if (version != 0) {
+        if (version != 0 || !own) {
             problem_ = version > kHistoryVersion
                            ? QStringLiteral("成績の記録は新しい版のタイプ闘記で作られたため、読めません。")
+                       : version >= 0 && !own
+                           ? QStringLiteral("成績の記録 %1 はタイプ闘記の記録の形をしていないため、読めません。").arg(path)
                            : QStringLiteral("成績の記録 %1 を読めません。").arg(path);
         }
+        db = QSqlDatabase();
         connection_.reset();
     } else if (info.exists()) {
         problem_ = QStringLiteral("成績の記録 %1 を読めません。").arg(path);
@@ -129,6 +137,7 @@ void HistoryReader::Open(const QString &path)
     connection_.emplace(QStringLiteral(":memory:"), QString());
     QSqlDatabase db = connection_->db();
     db.open();
+    guard_.Attach(db);
     UpgradeHistory(db);
 }
 
@@ -165,7 +174,7 @@ QSqlQuery HistoryReader::Select(const QString &sql, std::initializer_list<QVaria
         q.addBindValue(v);
     // A damage deep in the file shows only when a query reaches it.
     if (!q.exec() && problem_.isEmpty())
-        problem_ = QStringLiteral("成績の記録の一部を読めません（%1）。").arg(q.lastError().text());
+        problem_ = QStringLiteral("成績の記録の一部を読めません。%1。").arg(HistoryErrorText(q.lastError()));
     return q;
 }
 

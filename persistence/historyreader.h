@@ -71,6 +71,10 @@ public:
     HistoryReader(const HistoryReader &) = delete;
     HistoryReader &operator=(const HistoryReader &) = delete;
 
+    // From any thread: the statement under way stops at once, and every
+    // later one too. For a window that closes while it reads.
+    void Stop() { guard_.StopBy(StatementGuard::Clock::now()); }
+
     // Empty when the file was read; otherwise why not, in Japanese, for the
     // window to show (the unwritten games are listed all the same).
     const QString &problem() const { return problem_; }
@@ -95,6 +99,8 @@ private:
     QSqlQuery SelectInGroup(const QString &sql, const HistoryGroup &group);
     void AddUnwritten(const std::vector<GameResult> &games);
     QString problem_;
+    // Goes after the connection that calls it.
+    StatementGuard guard_;
     std::optional<ScopedConnection> connection_;
 };
 

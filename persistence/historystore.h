@@ -2,10 +2,14 @@
 // The history of every game, kept by a thread of its own: the game hands
 // over its GameResult and goes on at once, whatever the disk or another copy
 // of the game is doing. What cannot be written now stays in memory and goes
-// with the next game; a damaged file is moved aside and a new one started;
-// the player hears about a trouble once, through notices the window shows.
+// with the next game, and what is still unwritten when the game ends goes
+// into a small pending file beside the history, which the next start adds
+// to it. A damaged file, or one not laid out as the game's own, is moved
+// aside and a new one started; the player hears about a trouble once,
+// through notices the window shows.
 
 #include "engine/gameresult.h"
+#include "persistence/historydatabase.h"
 
 #include <QObject>
 #include <QString>
@@ -33,7 +37,8 @@ public:
     HistoryStore(const QString &dataFolder, Options options, QObject *parent = nullptr);
     // Makes one last attempt at what is still unwritten, waiting at most a
     // second (or the busy timeout, if shorter) for a copy of the game that
-    // holds the file.
+    // holds the file, and puts what is left into the pending file. Returns
+    // within two seconds whatever the file does.
     ~HistoryStore() override;
 
     const QString &path() const { return path_; }
@@ -60,12 +65,21 @@ signals:
     void noticeReady();
 
 private:
-    enum class Trouble { MovedAside, Unwritable, Newer, Count };
+    enum class Trouble { MovedAside, Unwritable, Newer, Merged, Count };
     void Run();
+    // The games of the pending file, oldest first; none when there is no
+    // such file or it cannot be read.
+    std::vector<GameResult> ReadPending() const;
+    bool WritePending(const std::vector<GameResult> &games) const;
     void Tell(Trouble trouble, const QString &message);
 
     QString path_;
+    QString pendingPath_;
     Options options_;
+    StatementGuard guard_;
+    // How many of the first waiting games came from the pending file, which
+    // goes once they are in the history.
+    size_t fromPending_ = 0;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -19,7 +19,7 @@ game_packages=(
   fonts-ipafont-gothic                     # the Japanese screens
   mecab libmecab-dev mecab-ipadic-utf8     # readings of kanji for romaji practice
   qt6-charts-dev libqt6opengl6-dev         # the charts of the history (Qt Charts' CMake files want OpenGL's)
-  libqt6sql6-sqlite                        # the history of games
+  libqt6sql6-sqlite libsqlite3-dev         # the history of games; SQLite itself for its bounds
 )
 
 # The tests, the benchmarks and fuzzing, on top of the game's.

@@ -161,12 +161,14 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     buildMenus();
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
-    // Every game goes to the history, which takes its copy at once and
-    // writes it on a thread of its own; the end of a game by time then
-    // leads through the result screen to the board.
-    game_.setEndOfGameHandler([this](const GameResult &result) {
+    // Every game goes to the history the moment it ends, which takes its
+    // copy at once and writes it on a thread of its own; the end of a game
+    // by time then leads through the result screen to the board.
+    game_.setGameKeptHandler([this](const GameResult &result) {
         if (history_)
             history_->Record(result);
+    });
+    game_.setEndOfGameHandler([this](const GameResult &result) {
         if (!result.abandoned && !game_.shuttingDown()) {
             const QScopedValueRollback ending(endingGame_, true);
             openResultScreen(result);

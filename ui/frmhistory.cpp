@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QDateTimeAxis>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -20,15 +22,20 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 namespace typetoki {
 
@@ -423,6 +430,42 @@ void KeyboardPicture::paintEvent(QPaintEvent *)
 
 // ---- frmHistory ----
 
+namespace {
+
+// Waits for a read of the history with the window still painted: at once
+// when it is quick; otherwise with the player's input held back, so that
+// nothing starts a second read meanwhile, and past a tenth of a second
+// with a busy indicator.
+void WaitForRead(QWidget *window, const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 30)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (done())
+        return;
+    std::unique_ptr<QProgressDialog> busy;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        } else if (!busy && clock.elapsed() >= 100) {
+            busy = std::make_unique<QProgressDialog>(QStringLiteral("成績の記録を読んでいます…"), QString(), 0, 0,
+                                                     window);
+            busy->setWindowTitle(QStringLiteral("成績の記録"));
+            busy->setWindowModality(Qt::WindowModal);
+            busy->setMinimumDuration(0);
+            busy->show();
+        }
+    });
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace
+
 frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, Dialogs &dialogs,
                        QWidget *parent)
     : frmHistory(store.path(), [&store] {
@@ -438,7 +481,8 @@ frmHistory::frmHistory(HistoryStore &store, int gameMode, int timeLimitSeconds, 
 frmHistory::frmHistory(const QString &historyPath, const std::vector<GameResult> &unwritten, int gameMode,
                        int timeLimitSeconds, Dialogs &dialogs, QWidget *parent)
     : QDialog(parent), dialogs_(dialogs),
-      reader_(std::make_unique<HistoryReader>(historyPath, unwritten))
+      reader_(std::make_unique<HistoryReaderThread>(
+          historyPath, unwritten, [this](const std::function<bool()> &done) { WaitForRead(this, done); }))
 {
     SetUpSizableDialog(this, QStringLiteral("成績の記録"));
     buildControls();

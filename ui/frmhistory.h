@@ -5,7 +5,7 @@
 // saved as CSV. Abandoned games stay out of the charts unless asked for.
 
 #include "engine/gameresult.h"
-#include "persistence/historyreader.h"
+#include "persistence/historyreaderthread.h"
 #include "ui/dialogs.h"
 
 #include <QDialog>
@@ -116,7 +116,7 @@ private:
     void chooseCsvFile();
 
     Dialogs &dialogs_;
-    std::unique_ptr<HistoryReader> reader_;
+    std::unique_ptr<HistoryReaderThread> reader_;
     HistoryGroup group_;
     QButtonGroup *modeGroup_ = nullptr;
     QButtonGroup *timeGroup_ = nullptr;
