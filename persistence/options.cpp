@@ -49,6 +49,13 @@ int Options::choice(const QString &key, std::span<const int> allowed, int fallba
     return fallback;
 }
 
+QString Options::text(const QString &key) const
+{
+    // A comma typed by hand, unquoted, makes QSettings read a list.
+    const QVariant v = value(key);
+    return v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
+}
+
 bool Options::set(const QString &key, const QVariant &value)
 {
     memory_.insert(key, value);

@@ -24,6 +24,8 @@ public:
 
     bool flag(const QString &key, bool fallback) const;
     int choice(const QString &key, std::span<const int> allowed, int fallback) const;
+    // The value as text, empty when it is missing.
+    QString text(const QString &key) const;
     // False when the file could not be written; the value holds for this run.
     bool set(const QString &key, const QVariant &value);
 
