@@ -426,7 +426,7 @@ TEST(Form1Commands, TheSoundItemsMuteAndSetTheVolumeForThisRunAndTheNext)
     QStringList items;
     for (QAction *a : options->actions())
         items << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "-",
+    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "ランキング(&N)...", "-",
                                   "効果音(&K)", "音量(&V)"}));
     QStringList steps;
     for (QAction *a : w.form.MenuOnryou->actions())
