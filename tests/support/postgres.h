@@ -122,7 +122,7 @@ private:
             command = QStringLiteral("setpriv");
         }
         p.start(command, arguments);
-        const bool ok = p.waitForFinished(60'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        const bool ok = p.waitForFinished(600'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         output_ = QString::fromLocal8Bit(p.readAll());
         return ok;
     }
