@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include "offscreenmain.h"
 
 using namespace typetoki;
 
@@ -92,13 +93,4 @@ void SharedBoard(benchmark::State &state)
 
 BENCHMARK(SharedBoard)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()
