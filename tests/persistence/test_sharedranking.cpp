@@ -193,4 +193,18 @@ TEST_F(SharedRankingTest, APlayersRoleAddsResultsAndChangesNothing)
         QString detail;
         EXPECT_EQ(TestRankingServer(c.settings, &detail), c.problem) << detail.toStdString();
     }
+
+    // A layout of a later game: read, but never written to.
+    ASSERT_TRUE(server.Psql(QStringLiteral("typetoki"),
+                            {QStringLiteral("-c"), QStringLiteral("INSERT INTO typetoki.layout VALUES (2)")}));
+    EXPECT_EQ(TestRankingServer(As(QStringLiteral("bob"))), RankingProblem::Newer);
+    SharedRanking ranking(As(QStringLiteral("bob")), QString());
+    ranking.Register(Result(QStringLiteral("ボブ"), QStringLiteral("100")));
+    const quint64 ticket = ranking.ReadBoard(kPoints, 1, 60);
+    ASSERT_TRUE(ranking.WaitForIdle(10'000));
+    EXPECT_EQ(ranking.Queued().size(), 1u);
+    const auto board = ranking.TakeBoard(ticket);
+    ASSERT_TRUE(board && board->ok);
+    ASSERT_EQ(board->rows.size(), 1u);
+    EXPECT_EQ(board->rows[0].fields[kPlayerName], QStringLiteral("アリス"));
 }

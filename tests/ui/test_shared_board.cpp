@@ -6,9 +6,12 @@
 #include "support/fakedialogs.h"
 #include "support/postgres.h"
 #include "ui/form3.h"
+#include "ui/frmranking.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -147,6 +150,15 @@ TEST_F(SharedBoard, AStoppedServerNeverHoldsUpTheLocalBoard)
                                 5000))
         << board->windowTitle().toStdString();
     EXPECT_EQ(alice.ranking.Queued().size(), 1u);
+
+    // The ランキング dialog's try says so too, and the window stays live.
+    frmRanking dialog(alice.ranking.settings());
+    dialog.Command1_Click();
+    EXPECT_FALSE(dialog.Command1->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.testing(); }, 10'000));
+    EXPECT_TRUE(dialog.Label4->text().startsWith(QStringLiteral("サーバーにつながりません。")))
+        << dialog.Label4->text().toStdString();
+    EXPECT_TRUE(dialog.Command1->isEnabled());
 }
 
 TEST_F(SharedBoard, ASlowServerLeavesTheBoardLiveAndSaysItsRowsAreOld)
