@@ -309,15 +309,18 @@ RankingProblem ClassifyRankingError(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
     const QString text = (error.driverText() + u' ' + error.databaseText()).toLower();
-    auto says = [&text](const char *words) { return text.contains(QLatin1String(words)); };
-    if (code == QLatin1String("28P01") || says("password"))
+    // libpq's own words follow the player's language and the server's its
+    // own; both English and Japanese are looked for.
+    auto says = [&text](const char *words) { return text.contains(QString::fromUtf8(words)); };
+    const bool missing = says("does not exist") || says("存在しません");
+    if (code == QLatin1String("28P01") || says("password") || says("パスワード"))
         return RankingProblem::Password;
-    if (says("ssl") || says("no encryption") || says("gssapi"))
+    if (says("ssl") || says("no encryption") || says("暗号化") || says("gssapi"))
         return RankingProblem::Tls;
-    if (code == QLatin1String("3D000") || (says("database") && says("does not exist")))
+    if (code == QLatin1String("3D000") || ((says("database") || says("データベース")) && missing))
         return RankingProblem::NoDatabase;
     if (code == QLatin1String("42501") || code.startsWith(QLatin1String("28")) || says("permission denied")
-        || says("pg_hba.conf") || (says("role") && says("does not exist")))
+        || says("権限がありません") || says("pg_hba.conf") || ((says("role") || says("ロール")) && missing))
         return RankingProblem::Rights;
     if (code == QLatin1String("42P01") || code == QLatin1String("3F000"))
         return RankingProblem::NoBoards;

@@ -84,6 +84,30 @@ TEST(RankingSettings, ServerAddresses)
                   QStringLiteral("connect_timeout=2;application_name=typetoki") + QLatin1String(c.options));
     }
 
+    // A player's libpq and a server may speak Japanese.
+    struct Said {
+        const char *words;
+        const char *code;
+        RankingProblem problem;
+    };
+    const Said said[] = {
+        {"fe_sendauth: no password supplied", "", RankingProblem::Password},
+        {"FATAL:  ユーザー\"hanako\"のパスワード認証に失敗しました", "", RankingProblem::Password},
+        {"サーバーはSSLをサポートしていませんが、SSLが要求されました", "", RankingProblem::Tls},
+        {"FATAL:  データベース\"club\"は存在しません", "", RankingProblem::NoDatabase},
+        {"FATAL:  ロール\"hanako\"は存在しません", "", RankingProblem::Rights},
+        {"could not connect to server: Connection refused", "", RankingProblem::Unreachable},
+        {"サーバーに接続できませんでした", "", RankingProblem::Unreachable},
+        {"relation does not exist", "42P01", RankingProblem::NoBoards},
+        {"division by zero", "22012", RankingProblem::Other},
+    };
+    for (const Said &c : said) {
+        SCOPED_TRACE(c.words);
+        const QSqlError error(QStringLiteral("Unable to connect"), QString::fromUtf8(c.words),
+                              QSqlError::ConnectionError, QString::fromLatin1(c.code));
+        EXPECT_EQ(ClassifyRankingError(error), c.problem);
+    }
+
     // Read back as written, the group's comma and all; never a password.
     QTemporaryDir dir;
     Options options(dir.path());
