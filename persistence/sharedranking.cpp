@@ -159,7 +159,8 @@ void EditQueue(const QString &path, Change change)
 
 // ---- The connection --------------------------------------------------------------
 
-bool OpenServer(QSqlDatabase &db, const RankingSettings &settings, RankingProblem *problem, QString *detail)
+bool OpenServer(QSqlDatabase &db, const RankingSettings &settings, RankingProblem *problem, QString *detail,
+                const QString &password = {})
 {
     QString error;
     const auto address = ParseServerAddress(settings.server, &error);
@@ -174,6 +175,7 @@ bool OpenServer(QSqlDatabase &db, const RankingSettings &settings, RankingProble
     db.setUserName(address->user);
     db.setDatabaseName(address->database);
     db.setConnectOptions(address->connectOptions);
+    db.setPassword(password);
     if (!db.open()) {
         *problem = ClassifyRankingError(db.lastError());
         if (detail)
@@ -329,14 +331,14 @@ RankingProblem ClassifyRankingError(const QSqlError &error)
     return RankingProblem::Other;
 }
 
-RankingProblem TestRankingServer(const RankingSettings &settings, QString *detail)
+RankingProblem TestRankingServer(const RankingSettings &settings, QString *detail, const QString &password)
 {
     static std::atomic<int> tried{0};
     const QString name = QStringLiteral("typetoki-ranking-test-%1").arg(++tried);
     RankingProblem problem = RankingProblem::None;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        if (OpenServer(db, settings, &problem, detail)) {
+        if (OpenServer(db, settings, &problem, detail, password)) {
             const int version = LayoutVersion(db, &problem, detail);
             QSqlQuery q(db);
             if (version > kRankingLayout) {
@@ -355,6 +357,45 @@ RankingProblem TestRankingServer(const RankingSettings &settings, QString *detai
     }
     QSqlDatabase::removeDatabase(name);
     return problem;
+}
+
+QString PasswordFilePath()
+{
+    const QString named = qEnvironmentVariable("PGPASSFILE");
+    return named.isEmpty() ? QDir::home().filePath(QStringLiteral(".pgpass")) : named;
+}
+
+bool StorePassword(const QString &path, const ServerAddress &address, const QString &password, QString *error)
+{
+    auto field = [](QString text) {
+        return text.replace(u'\\', QStringLiteral("\\\\")).replace(u':', QStringLiteral("\\:"));
+    };
+    if (password.contains(u'\n') || password.contains(u'\r')) {
+        if (error)
+            *error = QStringLiteral("パスワードに改行は使えません");
+        return false;
+    }
+    const QString key = QStringList{field(address.host),
+                                    address.port > 0 ? QString::number(address.port) : QStringLiteral("5432"),
+                                    field(address.database), field(address.user)}
+                            .join(u':')
+                        + u':';
+    QStringList lines;
+    QFile old(path);
+    if (old.open(QIODevice::ReadOnly))
+        lines = QString::fromUtf8(old.readAll()).split(u'\n');
+    old.close();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    lines.removeIf([&key](const QString &line) { return line.startsWith(key); });
+    lines << key + field(password);
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly)
+                       && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                       && file.write((lines.join(u'\n') + u'\n').toUtf8()) >= 0 && file.commit();
+    if (!saved && error)
+        *error = file.errorString();
+    return saved;
 }
 
 QString RankingQueuePath(const QString &dataFolder)
@@ -582,6 +623,9 @@ void SharedRanking::Run(std::shared_ptr<Shared> s)
             if (board.ok)
                 s->lastBoards[{job.field, job.mode, job.timeLimit}] = board.rows;
             s->answers[job.ticket] = std::move(board);
+            // Answers nobody took (their board closed first) go, oldest first.
+            while (s->answers.size() > 16)
+                s->answers.erase(s->answers.begin());
         };
 
         std::unique_lock lock(s->mutex);

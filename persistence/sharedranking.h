@@ -63,7 +63,18 @@ constexpr int kRankingLayout = 1;
 // Tries the settings once, on the caller's thread (the dialog runs it on
 // one of its own): connects, checks the layout and the right to add
 // results. detail gets the server's own words.
-RankingProblem TestRankingServer(const RankingSettings &settings, QString *detail = nullptr);
+// A password given is used for this try alone; without one libpq looks in
+// the password file.
+RankingProblem TestRankingServer(const RankingSettings &settings, QString *detail = nullptr,
+                                 const QString &password = {});
+
+// libpq's password file: PGPASSFILE, else ~/.pgpass.
+QString PasswordFilePath();
+// Keeps the password for the server's host, port, database and user in the
+// password file, replacing the line it had for them and keeping every other
+// line; the file is made readable by the player alone, as libpq wants it.
+bool StorePassword(const QString &path, const ServerAddress &address, const QString &password,
+                   QString *error = nullptr);
 
 // One registered result waiting for the server.
 struct QueuedScore {

@@ -33,12 +33,17 @@ frmRanking::frmRanking(const RankingSettings &settings, QWidget *parent) : QDial
     Text2 = new QLineEdit(settings.group, this);
     Text2->setPlaceholderText(QStringLiteral("クラスやクラブの名前"));
     Text3 = new QLineEdit(settings.player, this);
+    Text4 = new QLineEdit(this);
+    Text4->setEchoMode(QLineEdit::Password);
+    Text4->setPlaceholderText(QStringLiteral("変えるときだけ"));
     Label4 = new QLabel(this);
     Label4->setTextFormat(Qt::PlainText);  // the server's own words come here
     Label4->setWordWrap(true);
-    auto *note = new QLabel(QStringLiteral("パスワードはここには書かず、~/.pgpass に書いてください。"
-                                           "サーバーを空にすると、ランキングを使いません。"),
+    auto *note = new QLabel(QStringLiteral("パスワードは typetoki.conf には書かず、%1 に保存します。"
+                                           "サーバーを空にすると、ランキングを使いません。")
+                                .arg(PasswordFilePath()),
                             this);
+    note->setTextFormat(Qt::PlainText);
     note->setWordWrap(true);
     Command1 = new QPushButton(QStringLiteral("接続を試す(&T)"), this);
     Command2 = new QPushButton(QStringLiteral("OK"), this);
@@ -49,6 +54,7 @@ frmRanking::frmRanking(const RankingSettings &settings, QWidget *parent) : QDial
     form->addRow(QStringLiteral("サーバー(&S)"), Text1);
     form->addRow(QStringLiteral("グループ(&G)"), Text2);
     form->addRow(QStringLiteral("名前(&N)"), Text3);
+    form->addRow(QStringLiteral("パスワード(&P)"), Text4);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(Command1);
     buttons->addStretch();
@@ -65,7 +71,7 @@ frmRanking::frmRanking(const RankingSettings &settings, QWidget *parent) : QDial
     poll_->setInterval(50);
     connect(poll_, &QTimer::timeout, this, &frmRanking::poll);
     connect(Command1, &QPushButton::clicked, this, &frmRanking::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Command2, &QPushButton::clicked, this, &frmRanking::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -81,14 +87,15 @@ void frmRanking::Command1_Click()
     if (test_)
         return;
     const RankingSettings tried = settings();
+    const QString password = Text4->text();
     if (!tried.configured()) {
         Label4->setText(QStringLiteral("サーバーとグループを入れてください。"));
         return;
     }
     test_ = std::make_shared<Test>();
     try {
-        std::thread([test = test_, tried] {
-            test->problem = TestRankingServer(tried, &test->detail);
+        std::thread([test = test_, tried, password] {
+            test->problem = TestRankingServer(tried, &test->detail, password);
             test->done = true;
         }).detach();
     } catch (const std::system_error &) {
@@ -111,6 +118,24 @@ void frmRanking::poll()
     Label4->setText(text);
     test_.reset();
     Command1->setEnabled(true);
+}
+
+}  // namespace typetoki
+
+namespace typetoki {
+
+void frmRanking::Command2_Click()
+{
+    const QString password = Text4->text();
+    if (!password.isEmpty()) {
+        QString error;
+        const auto address = ParseServerAddress(settings().server, &error);
+        if (!address || !StorePassword(PasswordFilePath(), *address, password, &error)) {
+            Label4->setText(QStringLiteral("パスワードを保存できませんでした（%1）。").arg(error));
+            return;
+        }
+    }
+    accept();
 }
 
 }  // namespace typetoki

@@ -2,6 +2,7 @@
 // each registered result exactly once, and the rights of a player's role,
 // against a real server of the test's own.
 #include "persistence/sharedranking.h"
+#include "support/files.h"
 #include "support/postgres.h"
 
 #include <QElapsedTimer>
@@ -231,4 +232,35 @@ TEST_F(SharedRankingTest, APlayersRoleAddsResultsAndChangesNothing)
     ASSERT_TRUE(board && board->ok);
     ASSERT_EQ(board->rows.size(), 1u);
     EXPECT_EQ(board->rows[0].fields[kPlayerName], QStringLiteral("アリス"));
+}
+
+TEST_F(SharedRankingTest, APasswordTypedOnceIsKeptInThePasswordFileAlone)
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("pgpass"));
+    WriteRaw(path, "db.example:5432:club:hanako:other\n");
+    qputenv("PGPASSFILE", QFile::encodeName(path));
+    const RankingSettings carol = As(QStringLiteral("carol"));
+    const QString right = QStringLiteral("k:ey\\1");
+    EXPECT_EQ(TestRankingServer(carol), RankingProblem::Password);
+    EXPECT_EQ(TestRankingServer(carol, nullptr, QStringLiteral("wrong")), RankingProblem::Password);
+    EXPECT_EQ(TestRankingServer(carol, nullptr, right), RankingProblem::None);
+    const auto address = ParseServerAddress(carol.server);
+    ASSERT_TRUE(address);
+    for (const QString &password : {QStringLiteral("first"), right}) {
+        ASSERT_TRUE(StorePassword(path, *address, password));
+        const QByteArray kept = ReadRaw(path);
+        EXPECT_TRUE(kept.startsWith("db.example:5432:club:hanako:other\n"));
+        EXPECT_EQ(kept.count(":carol:"), 1);
+        EXPECT_EQ(int(QFile::permissions(path) & 0x0077), 0);  // nobody else may read it
+    }
+    EXPECT_EQ(TestRankingServer(carol), RankingProblem::None);
+    {
+        SharedRanking ranking(carol, QString());
+        ranking.Register(Result(QStringLiteral("キャロル"), QStringLiteral("10")));
+        ASSERT_TRUE(ranking.WaitForIdle(10'000));
+        EXPECT_TRUE(ranking.Queued().empty());
+    }
+    qunsetenv("PGPASSFILE");
+    EXPECT_EQ(Count(server, QStringLiteral("sent_by = 'carol'")), 1);
 }

@@ -2,8 +2,9 @@
 // A PostgreSQL server of a test's own: initdb and pg_ctl in a temporary
 // folder, listening only on a socket in that folder. Run as root (as in CI)
 // the server runs as nobody, which PostgreSQL insists on, from a folder
-// nobody owns. The database "typetoki" gets server/ranking.sql and two
-// players, alice and bob.
+// nobody owns. The database "typetoki" gets server/ranking.sql and three
+// players, alice and bob, and carol, who alone must give a password
+// (k:ey\1); eve may log in but is no player.
 
 #include <QDir>
 #include <QProcess>
@@ -43,6 +44,15 @@ public:
                                                     QStringLiteral("trust"), QStringLiteral("-E"),
                                                     QStringLiteral("UTF8"), QStringLiteral("--no-sync")}))
             return QStringLiteral("initdb failed: ") + output_;
+        // carol alone must give her password.
+        QFile hba(data() + QStringLiteral("/pg_hba.conf"));
+        if (!hba.open(QIODevice::ReadOnly))
+            return QStringLiteral("no pg_hba.conf");
+        const QByteArray rules = "local all carol scram-sha-256\n" + hba.readAll();
+        hba.close();
+        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate) || hba.write(rules) != rules.size())
+            return QStringLiteral("pg_hba.conf cannot be written");
+        hba.close();
         if (!Resume())
             return QStringLiteral("pg_ctl start failed: ") + output_;
         const QString schema = QStringLiteral(TYPETOKI_SOURCE_DIR "/server/ranking.sql");
@@ -51,7 +61,9 @@ public:
             || !Psql(QStringLiteral("typetoki"),
                      {QStringLiteral("-c"), QStringLiteral("CREATE ROLE alice LOGIN IN ROLE typetoki_player; "
                                                            "CREATE ROLE bob LOGIN IN ROLE typetoki_player; "
-                                                           "CREATE ROLE eve LOGIN")}))
+                                                           "CREATE ROLE eve LOGIN; "
+                                                           "CREATE ROLE carol LOGIN PASSWORD 'k:ey\\1' "
+                                                           "IN ROLE typetoki_player")}))
             return QStringLiteral("the schema failed: ") + output_;
         return {};
     }
