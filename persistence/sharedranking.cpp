@@ -170,6 +170,10 @@ bool OpenServer(QSqlDatabase &db, const RankingSettings &settings, RankingProble
             *detail = error;
         return false;
     }
+    if (!db.isValid()) {
+        *problem = RankingProblem::NoDriver;
+        return false;
+    }
     db.setHostName(address->host);
     db.setPort(address->port);
     db.setUserName(address->user);
@@ -287,6 +291,8 @@ QString RankingProblemText(RankingProblem problem)
         return QStringLiteral("サーバーにつながりました。");
     case RankingProblem::Address:
         return QStringLiteral("サーバーの指定が正しくありません（postgresql://ユーザー@ホスト/データベース の形で）。");
+    case RankingProblem::NoDriver:
+        return QStringLiteral("PostgreSQL のドライバー（Debian の libqt6sql6-psql）が入っていません。");
     case RankingProblem::Unreachable:
         return QStringLiteral("サーバーにつながりません。");
     case RankingProblem::Password:

@@ -52,7 +52,9 @@ struct ServerAddress {
 std::optional<ServerAddress> ParseServerAddress(const QString &url, QString *error = nullptr);
 
 // Why the server could not be used, each with a message for the player.
-enum class RankingProblem { None, Address, Unreachable, Password, Rights, Tls, NoDatabase, NoBoards, Newer, Other };
+enum class RankingProblem {
+    None, Address, NoDriver, Unreachable, Password, Rights, Tls, NoDatabase, NoBoards, Newer, Other
+};
 QString RankingProblemText(RankingProblem problem);
 RankingProblem ClassifyRankingError(const QSqlError &error);
 

@@ -405,8 +405,6 @@ void Form3::setSharedRanking(SharedRanking *ranking)
     BuildDesign(*this, Frame2, kSharedOptions);
     Option3->setChecked(true);
     Frame2->show();
-    for (QRadioButton *option : {Option3, Option4})
-        option->setAutoExclusive(true);
     connect(Option4, &QRadioButton::toggled, this, &Form3::Option4_Click);
     resize(width() + Px(kSharedFrameWidth), height());
     connect(ranking, &SharedRanking::boardRead, this, &Form3::ServerAnswered, Qt::QueuedConnection);

@@ -239,6 +239,7 @@ TEST_F(SharedRankingTest, APasswordTypedOnceIsKeptInThePasswordFileAlone)
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("pgpass"));
     WriteRaw(path, "db.example:5432:club:hanako:other\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     qputenv("PGPASSFILE", QFile::encodeName(path));
     const RankingSettings carol = As(QStringLiteral("carol"));
     const QString right = QStringLiteral("k:ey\\1");
