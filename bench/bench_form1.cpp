@@ -24,6 +24,7 @@
 #include <chrono>
 #include <ctime>
 #include <vector>
+#include "offscreenmain.h"
 
 using namespace typetoki;
 using namespace typetoki::bench;
@@ -216,13 +217,4 @@ BENCHMARK_CAPTURE(TypeKeys, rival_one_minute_games_painted, kRival, kOneMinuteGa
 BENCHMARK_CAPTURE(EndOfGame, hero, kHero)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(EndOfGame, training, kTraining)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()

@@ -26,6 +26,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include "offscreenmain.h"
 
 using namespace typetoki;
 using Clock = std::chrono::steady_clock;
@@ -229,13 +230,4 @@ BENCHMARK(Bytes)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()

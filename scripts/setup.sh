@@ -20,6 +20,7 @@ game_packages=(
   mecab libmecab-dev mecab-ipadic-utf8     # readings of kanji for romaji practice
   qt6-charts-dev libqt6opengl6-dev         # the charts of the history (Qt Charts' CMake files want OpenGL's)
   libqt6sql6-sqlite libsqlite3-dev         # the history of games; SQLite itself for its bounds
+  libqt6sql6-psql                          # boards shared on a PostgreSQL server
 )
 
 # The tests, the benchmarks and fuzzing, on top of the game's.
@@ -31,6 +32,7 @@ test_packages=(
   xvfb xdotool imagemagick python3 libx11-6 libxtst6       # games played under Xvfb
   pulseaudio pulseaudio-utils python3-numpy                # cues recorded and told apart
   fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon      # the Japanese input method
+  postgresql                                               # a server of their own for the shared boards
 )
 
 case ${1:-} in

@@ -10,6 +10,7 @@
 #include "ui/form6.h"
 #include "ui/frmabout.h"
 #include "ui/frmhistory.h"
+#include "ui/frmranking.h"
 #include "ui/layout.h"
 
 #include <QActionGroup>
@@ -179,6 +180,9 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     options_ = std::make_unique<Options>(m_.dataFolder);
     applySoundOptions(ReadSoundOptions(*options_), false);
     m_.romajiTyping = ReadRomajiTyping(*options_);
+    // Sends at once what earlier runs could not.
+    if (const RankingSettings ranking = ReadRankingSettings(*options_); ranking.configured())
+        ranking_ = std::make_unique<SharedRanking>(ranking, m_.dataFolder);
     sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
@@ -257,6 +261,7 @@ void Form1::buildMenus()
     MenuScore = MenuOption->addAction(QStringLiteral("ﾊｲｽｺｱ(&H)"));
     MenuKiroku = MenuOption->addAction(QStringLiteral("成績の記録(&R)..."));
     MenuKiroku->setEnabled(false);  // until there is a history to show
+    MenuRanking = MenuOption->addAction(QStringLiteral("ランキング(&N)..."));
     MenuOption->addSeparator();
     MenuKoukaon = MenuOption->addAction(QStringLiteral("効果音(&K)"));
     MenuKoukaon->setCheckable(true);
@@ -295,6 +300,7 @@ void Form1::buildMenus()
     connect(MenuSettei, &QAction::triggered, this, &Form1::MenuSettei_Click);
     connect(MenuScore, &QAction::triggered, this, &Form1::MenuScore_Click);
     connect(MenuKiroku, &QAction::triggered, this, &Form1::MenuKiroku_Click);
+    connect(MenuRanking, &QAction::triggered, this, &Form1::MenuRanking_Click);
     connect(gao, &QAction::triggered, this,
             [this] { showMessage(QStringLiteral("がおぉぉぉぉぉぉぉぉぉ")); });
     connect(hiyowa, &QAction::triggered, this,
@@ -422,6 +428,31 @@ void Form1::MenuVersion_Click()
         openAbout();
 }
 
+void Form1::MenuRanking_Click()
+{
+    if (gameRunning())
+        return;
+    RankingSettings settings = ReadRankingSettings(*options_);
+    if (!openRankingDialog(settings))
+        return;
+    const RankingSettings before = ranking_ ? ranking_->settings() : RankingSettings{};
+    WriteRankingSettings(*options_, settings);  // a file that cannot be written: for this run
+    if (settings.server == before.server && settings.group == before.group && settings.player == before.player)
+        return;
+    ranking_.reset();
+    if (settings.configured())
+        ranking_ = std::make_unique<SharedRanking>(settings, m_.dataFolder);
+}
+
+bool Form1::openRankingDialog(RankingSettings &settings)
+{
+    frmRanking window(settings, this);
+    if (window.exec() != QDialog::Accepted)
+        return false;
+    settings = window.settings();
+    return true;
+}
+
 void Form1::openSettingsDialog()
 {
     Form4 window(m_, *this, sound_, dialogs_, this);
@@ -431,6 +462,7 @@ void Form1::openSettingsDialog()
 void Form1::openScoreBoard()
 {
     Form3 board(m_, nullptr, dialogs_, this);
+    board.setSharedRanking(ranking_.get());
     board.exec();
 }
 
@@ -446,6 +478,7 @@ void Form1::openHistory()
 void Form1::openResultScreen(const GameResult &result)
 {
     Form2 window(m_, result, dialogs_, this);
+    window.setSharedRanking(ranking_.get());
     window.exec();
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/game.h"
 #include "persistence/options.h"
+#include "persistence/sharedranking.h"
 #include "ui/dialogs.h"
 #include "platform/inputmethodswitch.h"
 
@@ -27,6 +28,7 @@ class QTimer;
 namespace typetoki {
 
 class HistoryStore;
+class SharedRanking;
 
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
@@ -84,6 +86,7 @@ public:
     QAction *MenuSettei = nullptr;
     QAction *MenuScore = nullptr;
     QAction *MenuKiroku = nullptr;                 // the statistics window
+    QAction *MenuRanking = nullptr;                // boards shared on a server
     QAction *MenuKoukaon = nullptr;                // cues on or off
     QMenu *MenuOnryou = nullptr;                   // their volume
     std::array<QAction *, 4> MenuOnryouStep{};     // as kVolumeSteps
@@ -106,11 +109,17 @@ public:
     void MenuScore_Click();
     void MenuKiroku_Click();
     void MenuVersion_Click();
+    void MenuRanking_Click();
+
+    // The client of the shared boards, while [ranking] names a server.
+    SharedRanking *sharedRanking() const { return ranking_.get(); }
 
     // The secondary windows, each modal and made afresh.
     virtual void openSettingsDialog();
     virtual void openScoreBoard();
     virtual void openHistory();
+    // The ランキング dialog; true when the player chose OK.
+    virtual bool openRankingDialog(RankingSettings &settings);
     // The result screen of a game ended by time, which leads on to the board.
     virtual void openResultScreen(const GameResult &result);
     virtual void openHowToPlay();
@@ -144,6 +153,7 @@ private:
     Rgb background_ = kGreenBackground;
     std::unique_ptr<Options> options_;
     SoundOptions soundOptions_;
+    std::unique_ptr<SharedRanking> ranking_;
 };
 
 }  // namespace typetoki

@@ -126,6 +126,7 @@ void Form2::done(int result)
 void Form2::openScoreBoard()
 {
     Form3 board(m_, &result_, dialogs_, this);
+    board.setSharedRanking(ranking_);
     board.exec();
 }
 

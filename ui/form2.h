@@ -20,6 +20,8 @@ class QPushButton;
 
 namespace typetoki {
 
+class SharedRanking;
+
 class Form2 : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +31,8 @@ public:
           QWidget *parent = nullptr);
 
     int rankIndex() const { return result_.rankIndex; }
+    // Handed on to the board this screen opens.
+    void setSharedRanking(SharedRanking *ranking) { ranking_ = ranking; }
 
     // Controls, named as the window's design names them.
     QGroupBox *Frame1 = nullptr;
@@ -58,6 +62,7 @@ private:
 
     Module1 &m_;
     const GameResult result_;
+    SharedRanking *ranking_ = nullptr;
     Dialogs &dialogs_;
     bool closing_ = false;
 };

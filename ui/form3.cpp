@@ -1,6 +1,7 @@
 #include "ui/form3.h"
 
 #include "persistence/datafolder.h"
+#include "persistence/sharedranking.h"
 #include "ui/layout.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -79,6 +81,16 @@ const Designed<Form3> kOptionFrame[] = {
 const Designed<Form3> kOptions[] = {
     {ControlOf<&Form3::Option1>, {120, 240, 1932, 252, "黒抜きするぅぅぅ"}},
     {ControlOf<&Form3::Option2>, {120, 480, 1932, 252, "黒抜きしないｨｨｨ"}},
+};
+
+// Beside Frame1, only with boards shared on a server.
+constexpr int kSharedFrameWidth = 1452;
+const Designed<Form3> kSharedFrame[] = {
+    {ControlOf<&Form3::Frame2>, {kOptionFrameLeft + 2172 + 120, 480, kSharedFrameWidth - 120, 852, "ランキング"}},
+};
+const Designed<Form3> kSharedOptions[] = {
+    {ControlOf<&Form3::Option3>, {120, 240, 1152, 252, "この PC"}},
+    {ControlOf<&Form3::Option4>, {120, 480, 1152, 252, "みんな"}},
 };
 
 // The column headers: two labels and the four sort buttons.
@@ -244,8 +256,7 @@ void Form3::load(const GameResult *finished)
     filterMode_ = mode_;
     sortColumn_ = kPoints;
     scores_.LoadScores(ScoresPathToRead(m_));
-    if (scores_.scoreCount() > 0)
-        ShowTopTen(kPoints, mode_, m_.timeLimitSeconds);
+    ListGroup(kPoints, mode_, m_.timeLimitSeconds);
 }
 
 void Form3::ClearBoard()
@@ -254,6 +265,13 @@ void Form3::ClearBoard()
         Column &column = this->*(c.boxes);
         for (int k = 0; k < kPlaces; ++k)
             column[k]->clear();
+    }
+    if (ranking_) {
+        for (int k = 0; k < kPlaces; ++k) {
+            QFont font = Text1[k]->font();
+            font.setBold(false);
+            Text1[k]->setFont(font);
+        }
     }
 }
 
@@ -280,8 +298,7 @@ void Form3::SortButton_Click(int field)
     SetColors(Text7, chosen.highlight, kNoColor);
     sortColumn_ = std::int16_t(chosen.field);
     ClearBoard();
-    if (scores_.scoreCount() > 0)
-        ShowTopTen(sortColumn_, filterMode_, filterTime_);
+    ListGroup(sortColumn_, filterMode_, filterTime_);
 }
 
 void Form3::Command6_Click(int index)
@@ -293,8 +310,7 @@ void Form3::Command6_Click(int index)
     filterTime_ = std::int16_t(kTimeLimits[index]);
     Text8->setText(TimeLimitText(filterTime_));
     ClearBoard();
-    if (scores_.scoreCount() > 0)
-        ShowTopTen(kPoints, filterMode_, filterTime_);
+    ListGroup(kPoints, filterMode_, filterTime_);
 }
 
 void Form3::Command7_Click(int index)
@@ -308,8 +324,7 @@ void Form3::Command7_Click(int index)
     Text9->setText(Text(row.boardFilterTitle));
     SetColors(Text9, int(row.color), kNoColor);
     ClearBoard();
-    if (scores_.scoreCount() > 0)
-        ShowTopTen(kPoints, filterMode_, filterTime_);
+    ListGroup(kPoints, filterMode_, filterTime_);
 }
 
 void Form3::Option2_Click()
@@ -351,14 +366,115 @@ void Form3::AddPendingResult()
     // it. Listed before the save prunes the table, so the new result shows
     // whenever it is among the ten best scores.
     QString reason;
-    const auto list = [this] { ShowTopTen(kPoints, mode_, m_.timeLimitSeconds); };
-    if (!scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason)) {
+    const auto list = [this] {
+        if (!shared_)
+            ListGroup(kPoints, mode_, m_.timeLimitSeconds);
+    };
+    const bool registered = scores_.Register(record, ScoresPath(m_), ScoresPathToRead(m_), list, &reason);
+    if (registered && ranking_) {
+        ranking_->Register(record);
+        // Asked after the result was queued, so the answer holds it when the
+        // server takes it.
+        if (shared_)
+            ListGroup(kPoints, mode_, m_.timeLimitSeconds);
+    }
+    if (!registered) {
         dialogs_.message(this, kApplicationTitle,
                          QStringLiteral("ハイスコアを保存できませんでした。\n")
                              + QDir::toNativeSeparators(ScoresPath(m_)) + QStringLiteral("\n\n")
                              + (folderReady ? reason : folderProblem),
                          Dialogs::Look::Warning);
     }
+}
+
+void Form3::ListGroup(int field, GameMode mode, int timeLimit)
+{
+    listed_ = {field, mode, timeLimit};
+    if (shared_)
+        AskServer();
+    else if (scores_.scoreCount() > 0)
+        ShowTopTen(field, mode, timeLimit);
+}
+
+void Form3::setSharedRanking(SharedRanking *ranking)
+{
+    if (!ranking || ranking_ || !ranking->settings().configured())
+        return;
+    ranking_ = ranking;
+    BuildDesign(*this, this, kSharedFrame);
+    BuildDesign(*this, Frame2, kSharedOptions);
+    Option3->setChecked(true);
+    Frame2->show();
+    connect(Option4, &QRadioButton::toggled, this, &Form3::Option4_Click);
+    resize(width() + Px(kSharedFrameWidth), height());
+    connect(ranking, &SharedRanking::boardRead, this, &Form3::ServerAnswered, Qt::QueuedConnection);
+}
+
+void Form3::Option4_Click(bool shared)
+{
+    if (!ranking_ || shared == shared_)
+        return;
+    shared_ = shared;
+    ClearBoard();
+    if (!shared) {
+        ticket_ = 0;
+        setWindowTitle(QStringLiteral("ハイスコア"));
+    }
+    ListGroup(listed_.field, listed_.mode, listed_.timeLimit);
+}
+
+void Form3::AskServer()
+{
+    ClearBoard();
+    // The last answer for this board, if any, until the server's new one.
+    const auto last = ranking_->LastBoard(listed_.field, int(listed_.mode), listed_.timeLimit);
+    if (last)
+        ShowServerRows(*last);
+    const quint64 ticket = ranking_->ReadBoard(listed_.field, int(listed_.mode), listed_.timeLimit);
+    ticket_ = ticket;
+    SetSharedCaption(QStringLiteral("読み込み中"));
+    QTimer::singleShot(kServerWaitMs, this, [this, ticket, last = last.has_value()] {
+        if (ticket_ == ticket)
+            SetSharedCaption(last ? QStringLiteral("古い表示：サーバーの応答がありません")
+                                  : QStringLiteral("サーバーの応答がありません"));
+    });
+}
+
+void Form3::ServerAnswered(quint64 ticket)
+{
+    const auto board = ranking_->TakeBoard(ticket);
+    if (!board || ticket != ticket_)
+        return;  // an answer to a question the board no longer asks
+    ticket_ = 0;
+    if (!board->ok) {
+        QString problem = RankingProblemText(board->problem);
+        problem.chop(problem.endsWith(u'。') ? 1 : 0);
+        SetSharedCaption(QStringLiteral("古い表示：") + problem);
+        return;
+    }
+    ClearBoard();
+    ShowServerRows(board->rows);
+    SetSharedCaption(QString());
+}
+
+void Form3::ShowServerRows(const std::vector<ScoreRecord> &rows)
+{
+    for (int k = 0; k < int(rows.size()) && k < kPlaces; ++k) {
+        for (const ColumnPlace &c : kColumns)
+            SetText((this->*(c.boxes))[k], rows[k].fields[c.field]);
+        // The player's own rows stand out by their name in bold.
+        const bool own = !ranking_->settings().player.isEmpty()
+                         && rows[k].fields[kPlayerName] == ranking_->settings().player;
+        QFont font = Text1[k]->font();
+        font.setBold(own);
+        Text1[k]->setFont(font);
+    }
+}
+
+void Form3::SetSharedCaption(const QString &state)
+{
+    const QString board = QStringLiteral("ハイスコア - みんな（") + ranking_->settings().group + u'）';
+    setWindowTitle(state.isEmpty() ? board : board + QStringLiteral(" ") + state);
 }
 
 void Form3::done(int result)

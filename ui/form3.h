@@ -25,6 +25,8 @@ class QRadioButton;
 
 namespace typetoki {
 
+class SharedRanking;
+
 // When a result was registered, as the date column shows it: the system's
 // short date, two blanks, the time with its seconds.
 QString PlayedAtText(const QDateTime &when);
@@ -68,6 +70,10 @@ public:
     QGroupBox *Frame1 = nullptr;
     QRadioButton *Option1 = nullptr;  // highlight the sort column
     QRadioButton *Option2 = nullptr;  // keep every column plain
+    // With boards shared on a server: この PC (Option3) or みんな (Option4).
+    QGroupBox *Frame2 = nullptr;
+    QRadioButton *Option3 = nullptr;
+    QRadioButton *Option4 = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
     std::array<QLabel *, kPlaces> Label3{};
@@ -85,6 +91,16 @@ public:
     // Every way of closing comes here; a waiting result is registered first.
     void done(int result) override;
 
+    // The boards shared on a server, which outlive the board. With one set
+    // up the toggle この PC / みんな stands beside the option frame (the
+    // window grows by its width; nothing else moves), and each result
+    // registered is also queued for the server. みんな lists the group's
+    // ten best from the server, read on the client's thread; the caption
+    // tells when the rows are not (yet) the server's answer.
+    void setSharedRanking(SharedRanking *ranking);
+    void Option4_Click(bool shared);
+    static constexpr int kServerWaitMs = 2000;
+
 private:
     void buildControls();
     void fitDateColumn();
@@ -92,6 +108,12 @@ private:
     void ClearBoard();
     void ShowTopTen(int field, GameMode mode, int timeLimit);
     void AddPendingResult();
+    // Lists a group from this PC's file or, with みんな chosen, the server.
+    void ListGroup(int field, GameMode mode, int timeLimit);
+    void AskServer();
+    void ServerAnswered(quint64 ticket);
+    void ShowServerRows(const std::vector<ScoreRecord> &rows);
+    void SetSharedCaption(const QString &state);
 
     Module1 &m_;
     Dialogs &dialogs_;
@@ -103,6 +125,15 @@ private:
     GameMode filterMode_ = GameMode(0);
     std::int16_t filterTime_ = 0;
     std::int16_t sortColumn_ = 2;
+
+    SharedRanking *ranking_ = nullptr;
+    bool shared_ = false;
+    quint64 ticket_ = 0;  // the server's answer the board waits for
+    struct Listed {
+        int field;
+        GameMode mode;
+        int timeLimit;
+    } listed_{kPoints, GameMode(0), 0};
 };
 
 }  // namespace typetoki

@@ -43,6 +43,11 @@ for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 l
     esac
 done
 
+case "$(dpkg-deb -f "$deb" Recommends)" in
+    *libqt6sql6-psql*) ;;
+    *) fail "Recommends lacks libqt6sql6-psql" ;;
+esac
+
 lintian --fail-on error --suppress-tags no-manual-page "$deb" >"$scratch/lintian.log" 2>&1 ||
     { cat "$scratch/lintian.log"; fail "lintian reports errors"; }
 cat "$scratch/lintian.log"

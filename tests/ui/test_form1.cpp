@@ -70,6 +70,12 @@ public:
     void openHowToPlay() override { opened << "howto"; }
     void openStaff() override { opened << "staff"; }
     void openAbout() override { opened << "about"; }
+    bool openRankingDialog(RankingSettings &settings) override
+    {
+        opened << "ranking";
+        return onRanking && onRanking(settings);
+    }
+    std::function<bool(RankingSettings &)> onRanking;  // false: the player cancels
     QStringList opened;
 };
 
@@ -399,6 +405,47 @@ TEST(Form1Commands, StartFromTheMenuOrToolbarNeverRestartsAGame)
     EXPECT_EQ(w.state.gamePhase, kPlaying);
 }
 
+TEST(Form1Commands, TheRankingItemSetsUpSharedBoardsForThisRunAndTheNext)
+{
+    Window w;
+    EXPECT_EQ(w.form.sharedRanking(), nullptr);
+    const RankingSettings chosen{"postgresql://hanako@localhost/typetoki?host=/nonexistent", "3年A組", "花子"};
+    struct Step {
+        const char *what;
+        bool ok;
+        RankingSettings typed;
+        bool configured;
+    };
+    const Step steps[] = {
+        {"set up", true, chosen, true},
+        {"cancelled", false, {}, true},
+        {"emptied", true, {"", "3年A組", "花子"}, false},
+        {"set up again", true, chosen, true},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        w.form.onRanking = [&](RankingSettings &settings) {
+            settings = step.typed;
+            return step.ok;
+        };
+        w.form.MenuRanking->trigger();
+        ASSERT_EQ(w.form.sharedRanking() != nullptr, step.configured);
+        if (step.configured) {
+            EXPECT_EQ(w.form.sharedRanking()->settings().player, chosen.player);
+        }
+        EXPECT_EQ(ReadRankingSettings(Options(w.state.dataFolder)).configured(), step.configured);
+    }
+    TestForm1 nextRun(w.state, w.world);
+    ASSERT_NE(nextRun.sharedRanking(), nullptr);
+    EXPECT_EQ(nextRun.sharedRanking()->settings().server, chosen.server);
+
+    // Refused during a game, as the other dialogs are.
+    w.form.opened.clear();
+    w.start();
+    w.form.MenuRanking->trigger();
+    EXPECT_TRUE(w.form.opened.isEmpty());
+}
+
 TEST(Form1Commands, MenuAndToolbarTextsAsDesigned)
 {
     Window w;
@@ -426,7 +473,7 @@ TEST(Form1Commands, TheSoundItemsMuteAndSetTheVolumeForThisRunAndTheNext)
     QStringList items;
     for (QAction *a : options->actions())
         items << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "-",
+    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "ランキング(&N)...", "-",
                                   "効果音(&K)", "音量(&V)"}));
     QStringList steps;
     for (QAction *a : w.form.MenuOnryou->actions())
