@@ -91,6 +91,17 @@ QStringList SplitUnits(const QString &reading)
     return units;
 }
 
+QStringList KanaUnits()
+{
+    QStringList units;
+    for (const RomajiTable::Entry &entry : RomajiTable::standard().entries()) {
+        if (std::all_of(entry.kana.cbegin(), entry.kana.cend(),
+                        [](QChar c) { return c.unicode() >= 0x3041 && c.unicode() <= 0x3096; }))
+            units.append(entry.kana);
+    }
+    return units;
+}
+
 QString UnitKeys(const QString &unit)
 {
     if (unit == u"っ")

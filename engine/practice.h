@@ -31,6 +31,9 @@ QString HiraganaOf(const QString &text);
 // when some character of it has no spelling.
 QStringList SplitUnits(const QString &reading);
 
+// Every kana and kana pair of the romaji table, in its order.
+QStringList KanaUnits();
+
 // The keys the guide suggests for a unit on its own; っ has none of its own
 // (it doubles the next consonant).
 QString UnitKeys(const QString &unit);

@@ -1,6 +1,7 @@
 #include "persistence/practicefile.h"
 
 #include "persistence/historydatabase.h"
+#include "persistence/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -172,6 +173,47 @@ PracticeFigures ReadPracticeFigures(const QString &historyPath, int games)
         s.timedHits = q.value(5).toInt();
     }
     return figures;
+}
+
+bool PracticeMaker::ready(std::shared_ptr<const Reader> reader, QString *problem)
+{
+    if (!words_) {
+        auto words = ReadDictionaryWords(listsFolder, problem);
+        if (words.empty())
+            return false;
+        words_ = std::make_shared<const std::vector<PracticeWord>>(std::move(words));
+    }
+    // The dictionary may have come since: its words are the ones to use.
+    if (!generator_ || (reader && !withReader_)) {
+        withReader_ = reader != nullptr;
+        generator_ = std::make_unique<PracticeGenerator>(words_, std::move(reader));
+    }
+    return true;
+}
+
+PracticeMaker::Made PracticeMaker::Make(const QString &historyPath, const QString &dataFolder,
+                                        std::shared_ptr<const Reader> reader, std::uint32_t seed, int lines)
+{
+    Made made;
+    if (!ready(std::move(reader), &made.problem))
+        return made;
+    std::map<QString, double> weights;
+    const PracticeFigures figures = ReadPracticeFigures(historyPath);
+    for (const UnitAssessment &a : AssessUnits(generator_->units(), figures.recent, figures.earlier))
+        weights[a.unit] = a.weight;
+    const QStringList text = generator_->Generate(weights, lines, seed);
+    if (text.isEmpty()) {
+        made.problem = QStringLiteral("練習の文章を作れませんでした。");
+        return made;
+    }
+    const QString path = dataFolder + u'/' + kPracticeFileName;
+    QString error;
+    if (!WriteTextLines(path, text, &error)) {
+        made.problem = QStringLiteral("練習の文章を %1 に書けませんでした。\n%2").arg(path, error);
+        return made;
+    }
+    made.path = path;
+    return made;
 }
 
 }  // namespace typetoki

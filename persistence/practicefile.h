@@ -6,6 +6,8 @@
 #include "engine/practice.h"
 
 #include <QString>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace typetoki {
@@ -34,5 +36,30 @@ struct PracticeFigures {
     TargetMap earlier;
 };
 PracticeFigures ReadPracticeFigures(const QString &historyPath, int games = kPracticeGames);
+
+// Writes practice texts for one player, on whichever thread asks (one at a
+// time). The word list and its index are read the first time and kept for
+// the run, as is what the dictionary said of each word.
+class PracticeMaker {
+public:
+    struct Made {
+        QString path;     // the text written; empty when none could be
+        QString problem;  // why not, for the player
+    };
+    // `lines` lines into typetoki-practice.txt in dataFolder, weighted by
+    // the figures of the history at historyPath (none: every unit evenly).
+    Made Make(const QString &historyPath, const QString &dataFolder, std::shared_ptr<const Reader> reader,
+              std::uint32_t seed, int lines = 100);
+
+    // Where the lists are read from; the packaged ones unless a test says.
+    QString listsFolder = DictionaryListsFolder();
+
+private:
+    bool ready(std::shared_ptr<const Reader> reader, QString *problem);
+
+    std::shared_ptr<const std::vector<PracticeWord>> words_;
+    std::unique_ptr<PracticeGenerator> generator_;
+    bool withReader_ = false;
+};
 
 }  // namespace typetoki
