@@ -13,6 +13,17 @@ namespace {
 constexpr qsizetype kShortestLine = 20;
 constexpr qsizetype kLongestLine = 40;
 constexpr QChar kWordBreak = u'\u3000';
+// A kana pair found in fewer words, or a small kana on its own, is a
+// loanword's odd spelling (スケヂュール, スェーター): typed where it comes,
+// but never drawn for. Every other kana is, however rare (ぢ).
+constexpr std::size_t kFewestWords = 20;
+
+bool DrawnFor(const QString &unit, std::size_t words)
+{
+    if (unit.size() > 1)
+        return words >= kFewestWords;
+    return !QStringView(u"ぁぃぅぇぉゃゅょゎゕゖ").contains(unit[0]);
+}
 
 bool IsKatakana(QChar c)
 {
@@ -155,6 +166,27 @@ QString PracticeRule()
         .arg(kMinSamples);
 }
 
+QString UnitStatusText(std::vector<UnitAssessment> units)
+{
+    std::stable_sort(units.begin(), units.end(),
+                     [](const UnitAssessment &a, const UnitAssessment &b) { return a.severity > b.severity; });
+    const struct {
+        UnitStatus status;
+        const char16_t *name;
+    } groups[] = {{UnitStatus::Weak, u"苦手"}, {UnitStatus::Improving, u"上達中"}, {UnitStatus::Mastered, u"習得済み"}};
+    QStringList lines;
+    for (const auto &group : groups) {
+        QStringList names;
+        for (const UnitAssessment &a : units) {
+            if (a.status == group.status)
+                names << (a.keys.isEmpty() ? a.unit : a.unit + u'(' + a.keys + u')');
+        }
+        lines << QString::fromUtf16(group.name) + QStringLiteral("：")
+                     + (names.isEmpty() ? QStringLiteral("なし") : names.join(u' '));
+    }
+    return lines.join(u'\n');
+}
+
 // ---- the generator ----
 
 PracticeGenerator::PracticeGenerator(std::shared_ptr<const std::vector<PracticeWord>> words,
@@ -177,6 +209,13 @@ PracticeGenerator::PracticeGenerator(std::shared_ptr<const std::vector<PracticeW
             const double before = cumulative_[std::size_t(*it)].empty() ? 0 : cumulative_[std::size_t(*it)].back();
             wordsOf_[std::size_t(*it)].push_back(w);
             cumulative_[std::size_t(*it)].push_back(before + std::max(word.frequency, 1e-9));
+        }
+    }
+    for (qsizetype u = units_.size() - 1; u >= 0; --u) {
+        if (!DrawnFor(units_[u], wordsOf_[std::size_t(u)].size())) {
+            units_.removeAt(u);
+            wordsOf_.erase(wordsOf_.begin() + u);
+            cumulative_.erase(cumulative_.begin() + u);
         }
     }
 }

@@ -79,6 +79,10 @@ std::vector<UnitAssessment> AssessUnits(const QStringList &units, const TargetMa
 // The rule in one sentence, thresholds and all, for the player.
 QString PracticeRule();
 
+// The weak units (worst first), the improving and the mastered ones, a line
+// each, for the player.
+QString UnitStatusText(std::vector<UnitAssessment> units);
+
 // Lines of dictionary words, each line 20 to 40 characters with the words
 // parted by an ideographic space (never typed).
 class PracticeGenerator {
@@ -88,7 +92,8 @@ public:
     PracticeGenerator(std::shared_ptr<const std::vector<PracticeWord>> words,
                       std::shared_ptr<const Reader> reader);
 
-    // Every unit some word holds, in the order first met.
+    // Every unit that enough words hold to be drawn for, in the order first
+    // met.
     const QStringList &units() const { return units_; }
 
     // count lines: for each word a unit is drawn by its weight (1 when

@@ -10,6 +10,7 @@ namespace {
 const QString kSoundOn = QStringLiteral("sound/on");
 const QString kSoundVolume = QStringLiteral("sound/volume");
 const QString kRomajiTyping = QStringLiteral("training/romaji");
+const QString kKeyboardShown = QStringLiteral("window/keyboard");
 
 }  // namespace
 
@@ -81,6 +82,16 @@ bool ReadRomajiTyping(const Options &options)
 bool WriteRomajiTyping(Options &options, bool on)
 {
     return options.set(kRomajiTyping, on);
+}
+
+bool ReadKeyboardShown(const Options &options)
+{
+    return options.flag(kKeyboardShown, false);
+}
+
+bool WriteKeyboardShown(Options &options, bool on)
+{
+    return options.set(kKeyboardShown, on);
 }
 
 }  // namespace typetoki

@@ -38,7 +38,7 @@ const WordList kLists[] = {
 // A cost this much lower makes a word e times as likely: the dictionary's
 // costs are log-probabilities scaled by some hundreds, flattened here so
 // that the most frequent words do not crowd out the rest.
-constexpr double kCostScale = 1500;
+constexpr double kCostScale = 700;
 constexpr qsizetype kLongestWord = 8;
 
 QByteArray FromEucJp(const QByteArray &bytes)

@@ -12,6 +12,8 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
+#include <thread>
 
 class QAction;
 class QGroupBox;
@@ -27,6 +29,8 @@ class QTimer;
 namespace typetoki {
 
 class HistoryStore;
+class KeyboardPicture;
+class PracticeMaker;
 
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
@@ -45,6 +49,7 @@ public:
     void setInputMethod(InputMethod mode) override;
     void setInputGuide(const QString &rest) override;
     QString inputGuide() const;
+    void setNextKey(QChar key, bool missed) override;
     void setBackground(Rgb color) override;
     void focusInput() override;
     void showMessage(const QString &text) override;
@@ -77,6 +82,8 @@ public:
     QPushButton *Command4 = nullptr;
     QPushButton *Command5 = nullptr;
     QTimer *Timer1 = nullptr;
+    // Under the game area, shown from the menu: the next key and its finger.
+    KeyboardPicture *keyboardStrip = nullptr;
 
     // Menus and toolbar.
     QAction *MenuStart = nullptr;
@@ -84,6 +91,8 @@ public:
     QAction *MenuSettei = nullptr;
     QAction *MenuScore = nullptr;
     QAction *MenuKiroku = nullptr;                 // the statistics window
+    QAction *MenuRenshuu = nullptr;                // a practice made for the player
+    QAction *MenuKeyboard = nullptr;               // the keyboard strip
     QAction *MenuKoukaon = nullptr;                // cues on or off
     QMenu *MenuOnryou = nullptr;                   // their volume
     std::array<QAction *, 4> MenuOnryouStep{};     // as kVolumeSteps
@@ -105,7 +114,13 @@ public:
     void MenuSettei_Click();
     void MenuScore_Click();
     void MenuKiroku_Click();
+    void MenuRenshuu_Click();
     void MenuVersion_Click();
+
+    // Shows or hides the keyboard strip; the window grows or shrinks by it.
+    void showKeyboard(bool on);
+    // A practice text is being made on its worker.
+    bool makingPractice() const { return makingPractice_; }
 
     // The secondary windows, each modal and made afresh.
     virtual void openSettingsDialog();
@@ -134,6 +149,11 @@ private:
     // screen is under way; then it waits for the end of that.
     void tellHistoryNotices();
 
+    // A practice made: played as the training text (as romaji when that is
+    // the player's choice), and the player's own text back afterwards.
+    void startPractice(const QString &path, const QString &problem);
+    void endPractice();
+
     Module1 &m_;
     Sound &sound_;
     Dialogs &dialogs_;
@@ -144,6 +164,15 @@ private:
     Rgb background_ = kGreenBackground;
     std::unique_ptr<Options> options_;
     SoundOptions soundOptions_;
+    // Practice: what the player had before it, while it plays.
+    struct Restore {
+        QString trainingTextPath;
+        GameMode gameMode;
+    };
+    std::optional<Restore> restore_;
+    std::unique_ptr<PracticeMaker> practice_;
+    std::thread practiceWorker_;
+    bool makingPractice_ = false;
 };
 
 }  // namespace typetoki
