@@ -8,6 +8,7 @@
 //
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
 #include "percentiles.h"
+#include "qtbench.h"
 #include "persistence/historystore.h"
 #include "support/fakedialogs.h"
 #include "support/fakes.h"
@@ -30,16 +31,6 @@ using namespace typetoki::bench;
 using namespace typetoki::testing;
 
 namespace {
-
-// This thread's processor time: unlike the wall clock it does not count the
-// moments another program had the core, which on a busy machine swell the
-// high percentiles.
-double ThreadCpuMicros()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) * 1e-3;
-}
 
 class BenchForm1 final : public Form1 {
 public:
@@ -218,11 +209,5 @@ BENCHMARK_CAPTURE(EndOfGame, training, kTraining)->Iterations(20)->UseManualTime
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunOffscreen(argc, argv);
 }

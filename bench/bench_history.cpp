@@ -8,6 +8,7 @@
 //   training texts. Goal: under 300 ms.
 // - bytes: the file's size over its games once written and checkpointed.
 //   Goal: under 4 KB a game.
+#include "qtbench.h"
 #include "persistence/historydatabase.h"
 #include "persistence/historystore.h"
 #include "support/samplehistory.h"
@@ -231,11 +232,5 @@ BENCHMARK(Bytes)
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return typetoki::bench::RunOffscreen(argc, argv);
 }

@@ -13,6 +13,8 @@ namespace {
 constexpr qsizetype kShortestLine = 20;
 constexpr qsizetype kLongestLine = 40;
 constexpr QChar kWordBreak = u'\u3000';
+// Kana listed by name in each group; the rest are counted.
+constexpr qsizetype kListedUnits = 20;
 // A kana pair found in fewer words, or a small kana on its own, is a
 // loanword's odd spelling (スケヂュール, スェーター): typed where it comes,
 // but never drawn for. Every other kana is, however rare (ぢ).
@@ -169,7 +171,12 @@ QString PracticeRule()
 QString UnitStatusText(std::vector<UnitAssessment> units)
 {
     std::stable_sort(units.begin(), units.end(),
-                     [](const UnitAssessment &a, const UnitAssessment &b) { return a.severity > b.severity; });
+                     [](const UnitAssessment &a, const UnitAssessment &b) {
+                         // A plain kana before the pairs as bad as it.
+                         if (a.severity != b.severity)
+                             return a.severity > b.severity;
+                         return a.unit.size() < b.unit.size();
+                     });
     const struct {
         UnitStatus status;
         const char16_t *name;
@@ -177,10 +184,17 @@ QString UnitStatusText(std::vector<UnitAssessment> units)
     QStringList lines;
     for (const auto &group : groups) {
         QStringList names;
+        qsizetype more = 0;
         for (const UnitAssessment &a : units) {
-            if (a.status == group.status)
+            if (a.status != group.status)
+                continue;
+            if (names.size() < kListedUnits)
                 names << (a.keys.isEmpty() ? a.unit : a.unit + u'(' + a.keys + u')');
+            else
+                ++more;
         }
+        if (more > 0)
+            names << QStringLiteral("ほか%1").arg(more);
         lines << QString::fromUtf16(group.name) + QStringLiteral("：")
                      + (names.isEmpty() ? QStringLiteral("なし") : names.join(u' '));
     }

@@ -80,7 +80,7 @@ std::vector<UnitAssessment> AssessUnits(const QStringList &units, const TargetMa
 QString PracticeRule();
 
 // The weak units (worst first), the improving and the mastered ones, a line
-// each, for the player.
+// each with the first twenty named, for the player.
 QString UnitStatusText(std::vector<UnitAssessment> units);
 
 // Lines of dictionary words, each line 20 to 40 characters with the words

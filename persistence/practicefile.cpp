@@ -106,6 +106,10 @@ std::vector<PracticeWord> ReadDictionaryWords(const QString &folder, QString *pr
         std::vector<Row> rows;
         QHash<int, int> costs;  // how many rows share each cost
         for (const QByteArray &line : text.split('\n')) {
+            // Most rows of the verbs and adjectives are other forms: passed
+            // over before they are taken apart.
+            if (list.rows == Rows::DictionaryForm && !line.contains(",基本形,"))
+                continue;
             const QList<QByteArray> f = line.split(',');
             if (f.size() < 12)
                 continue;

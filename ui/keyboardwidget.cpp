@@ -349,7 +349,8 @@ QRectF KeyboardPicture::keyRect(const QString &label) const
 
 QString KeyboardPicture::figuresAt(QPoint point) const
 {
-    const int key = keyAt(point);
+    // The strip under the game has no figures to tell.
+    const int key = look_ == Look::Misses ? keyAt(point) : -1;
     if (key < 0 || Layout()[size_t(key)].design.types.isEmpty())
         return {};
     const KeyDesign &design = Layout()[size_t(key)].design;
