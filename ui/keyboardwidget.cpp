@@ -200,7 +200,7 @@ QColor FingerColour(const QString &label, const QRectF &rect)
 }
 
 // The scale of colours under the keys.
-void paintScale(QPainter &p, const QTransform &toPixels, double u)
+void PaintScale(QPainter &p, const QTransform &toPixels, double u)
 {
     QFont small = JapaneseFont(7);
     small.setPixelSize(std::max(7, int(u * 0.2)));
@@ -435,7 +435,7 @@ void KeyboardPicture::paintBase()
         paintKey(p, int(i), fill, false);
     }
     if (look_ == Look::Misses)
-        paintScale(p, toPixels(), unit());
+        PaintScale(p, toPixels(), unit());
 }
 
 void KeyboardPicture::paintEvent(QPaintEvent *)
