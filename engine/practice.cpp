@@ -57,23 +57,36 @@ double Severity(const TargetStats &s, double masteredSeconds)
 }
 
 // The worst part of a unit: each of its characters (a training text may
-// write it in katakana), each of its keys (in either case).
-double UnitSeverity(const QString &unit, const QString &keys, const TargetMap &figures)
-{
+// write it in katakana), each of its keys (in either case). A unit whose
+// parts are all under the line is mastered only when all its characters,
+// or all its keys, have figures: き is not mastered by k alone.
+struct Parts {
     double worst = -1;
+    bool whole = false;
+};
+
+Parts UnitSeverity(const QString &unit, const QString &keys, const TargetMap &figures)
+{
+    Parts parts;
+    bool allCharacters = true, allKeys = !keys.isEmpty();
     for (const QChar c : unit) {
         TargetStats s = Figures(figures, QString(c));
         if (c.unicode() >= 0x3041 && c.unicode() <= 0x3096)
             Add(s, Figures(figures, QString(QChar(c.unicode() + 0x60))));
-        worst = std::max(worst, Severity(s, kMasteredCharSeconds));
+        const double severity = Severity(s, kMasteredCharSeconds);
+        allCharacters = allCharacters && severity >= 0;
+        parts.worst = std::max(parts.worst, severity);
     }
     for (const QChar k : keys) {
         TargetStats s = Figures(figures, QString(k.toLower()));
         if (k.toUpper() != k.toLower())
             Add(s, Figures(figures, QString(k.toUpper())));
-        worst = std::max(worst, Severity(s, kMasteredKeySeconds));
+        const double severity = Severity(s, kMasteredKeySeconds);
+        allKeys = allKeys && severity >= 0;
+        parts.worst = std::max(parts.worst, severity);
     }
-    return worst;
+    parts.whole = allCharacters || allKeys;
+    return parts;
 }
 
 }  // namespace
@@ -131,23 +144,24 @@ std::vector<UnitAssessment> AssessUnits(const QStringList &units, const TargetMa
         UnitAssessment a;
         a.unit = unit;
         a.keys = UnitKeys(unit);
-        const double before = UnitSeverity(unit, a.keys, earlier);
-        double now = UnitSeverity(unit, a.keys, recent);
+        const Parts before = UnitSeverity(unit, a.keys, earlier);
+        Parts now = UnitSeverity(unit, a.keys, recent);
         // Not met lately: what was learnt of it before still holds.
-        const bool compared = now >= 0;
+        const bool compared = now.worst >= 0;
         if (!compared)
             now = before;
-        if (now < 0) {
-            a.status = UnitStatus::Untried;
-        } else if (now < 1) {
+        if (now.worst >= 1) {
+            a.status = compared && before.worst >= 1 && now.worst <= before.worst * (1 - kImprovement)
+                           ? UnitStatus::Improving
+                           : UnitStatus::Weak;
+            a.weight = std::min(now.worst, kWeakestWeight);
+        } else if (now.worst >= 0 && now.whole) {
             a.status = UnitStatus::Mastered;
             a.weight = kMasteredWeight;
         } else {
-            a.status = compared && before >= 1 && now <= before * (1 - kImprovement) ? UnitStatus::Improving
-                                                                                     : UnitStatus::Weak;
-            a.weight = std::min(now, kWeakestWeight);
+            a.status = UnitStatus::Untried;
         }
-        a.severity = std::max(now, 0.0);
+        a.severity = std::max(now.worst, 0.0);
         assessed.push_back(a);
     }
     return assessed;

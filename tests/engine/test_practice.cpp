@@ -61,7 +61,11 @@ TEST(PracticeUnits, StatusAndWeightFromTheFigures)
         {"fewer misses than before", "や", {{"y", Stats(100, 6)}}, {{"y", Stats(100, 20)}},
          UnitStatus::Improving, 2},
         {"as many misses as before", "や", {{"y", Stats(100, 6)}}, {{"y", Stats(100, 6)}}, UnitStatus::Weak, 2},
-        {"not met lately", "や", {}, {{"y", Stats(100, 0)}}, UnitStatus::Mastered, kMasteredWeight},
+        {"not met lately", "や", {}, {{"y", Stats(100, 0)}, {"a", Stats(100, 0)}}, UnitStatus::Mastered,
+         kMasteredWeight},
+        {"one key clean, the other never typed", "き", {{"k", Stats(100, 0)}}, {}, UnitStatus::Untried, 1},
+        {"its character clean, no keys typed", "き", {{U("き"), Stats(100, 0)}}, {}, UnitStatus::Mastered,
+         kMasteredWeight},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
