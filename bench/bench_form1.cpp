@@ -8,6 +8,7 @@
 //
 // Runs on Qt's offscreen platform (chosen here when nothing else is set).
 #include "percentiles.h"
+#include "qtbench.h"
 #include "persistence/historystore.h"
 #include "support/fakedialogs.h"
 #include "support/fakes.h"
@@ -24,23 +25,12 @@
 #include <chrono>
 #include <ctime>
 #include <vector>
-#include "offscreenmain.h"
 
 using namespace typetoki;
 using namespace typetoki::bench;
 using namespace typetoki::testing;
 
 namespace {
-
-// This thread's processor time: unlike the wall clock it does not count the
-// moments another program had the core, which on a busy machine swell the
-// high percentiles.
-double ThreadCpuMicros()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) * 1e-3;
-}
 
 class BenchForm1 final : public Form1 {
 public:
@@ -217,4 +207,7 @@ BENCHMARK_CAPTURE(TypeKeys, rival_one_minute_games_painted, kRival, kOneMinuteGa
 BENCHMARK_CAPTURE(EndOfGame, hero, kHero)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(EndOfGame, training, kTraining)->Iterations(20)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()
+int main(int argc, char **argv)
+{
+    return typetoki::bench::RunOffscreen(argc, argv);
+}

@@ -8,6 +8,7 @@
 //   training texts. Goal: under 300 ms.
 // - bytes: the file's size over its games once written and checkpointed.
 //   Goal: under 4 KB a game.
+#include "qtbench.h"
 #include "persistence/historydatabase.h"
 #include "persistence/historystore.h"
 #include "support/samplehistory.h"
@@ -26,7 +27,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include "offscreenmain.h"
 
 using namespace typetoki;
 using Clock = std::chrono::steady_clock;
@@ -230,4 +230,7 @@ BENCHMARK(Bytes)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
-TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()
+int main(int argc, char **argv)
+{
+    return typetoki::bench::RunOffscreen(argc, argv);
+}

@@ -17,7 +17,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include "offscreenmain.h"
+#include "qtbench.h"
 
 using namespace typetoki;
 
@@ -93,4 +93,7 @@ void SharedBoard(benchmark::State &state)
 
 BENCHMARK(SharedBoard)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-TYPETOKI_OFFSCREEN_BENCHMARK_MAIN()
+int main(int argc, char **argv)
+{
+    return typetoki::bench::RunOffscreen(argc, argv);
+}

@@ -107,6 +107,7 @@ void Game::Command3_Click()
         return;
     m_.gamePhase = kIdle;
     screen_.setText(Box::Label4, QStringLiteral("0"));
+    ShowNextKey();
     Ended(Result(true), false);
 }
 
@@ -263,6 +264,7 @@ void Game::ResetGame()
     for (int i = 3; i <= 7; ++i)
         screen_.setText(Text2(i), QString());
     screen_.setInputGuide(QString());
+    ShowNextKey();
     show(Box::Text3, result_.scoreText, QStringLiteral("0"));
 }
 
@@ -397,6 +399,7 @@ void Game::NextLine()
         lineKind_ = LineKind::Rival;
     }
     screen_.setInputMethod(method);
+    ShowNextKey();
 }
 
 void Game::NextRomajiLine(qsizetype drawn)
@@ -424,6 +427,23 @@ void Game::showRomajiLine()
     // key copies no more of it.
     showTargetLine(line.reading().line.mid(line.doneUpTo(), 1024));
     screen_.setInputGuide(line.guide());
+    ShowNextKey();
+}
+
+void Game::ShowNextKey(bool missed)
+{
+    QChar key;
+    const bool playing = m_.gamePhase == kPlaying;
+    if (playing && romajiLine_) {
+        key = romajiLine_->nextKey();
+    } else if (playing && lineKind_ != LineKind::Other) {
+        // The first character the judge compares, without copying a long
+        // chant line to trim it.
+        const auto first = std::find_if_not(targetLine_.cbegin(), targetLine_.cend(), IsBlank);
+        if (first != targetLine_.cend())
+            key = *first;
+    }
+    screen_.setNextKey(key, missed);
 }
 
 // ---- Judging ------------------------------------------------------------
@@ -454,6 +474,7 @@ void Game::JudgeInput()
             ScoreHit();
             screen_.setText(Box::Text1, WithoutFirst(typedTrim));
             showTargetLine(WithoutFirst(targetTrim));
+            ShowNextKey();
             PlayHitCue();
             if (typesText())
                 WaitPaused(m_.sliderValue);
@@ -467,6 +488,7 @@ void Game::JudgeInput()
         }
 
         PlayCue(Cue::Miss);
+        ShowNextKey(true);
         if (lineKind_ != LineKind::Other)
             screen_.setText(Box::Text1, QString());
         if (!FlashMiss(serial))
@@ -516,6 +538,7 @@ void Game::JudgeRomaji()
         }
 
         PlayCue(Cue::Miss);
+        ShowNextKey(true);
         // The wrong key, and anything typed after it, go; the keys hit stay.
         screen_.setText(Box::Text1, typed);
         if (!FlashMiss(serial))
@@ -749,6 +772,7 @@ void Game::Timer1_Timer()
 void Game::EndGame()
 {
     m_.scoreBoardFlag = 1;
+    ShowNextKey();
     // Hits as the board shows them, over the whole time limit.
     const double hits = ReadNumber(result_.correctText);
     show(Box::Text2_6, result_.speedText, CutText(hits / m_.timeLimitSeconds));
@@ -792,6 +816,7 @@ void Game::Shutdown()
     m_.gamePhase = kIdle;
     m_.inputLocked = 0;
     p_.events.cancelWaits();
+    ShowNextKey();
     // Its history keeps it, like one ended with END.
     if (playing)
         Ended(Result(true), false);

@@ -77,6 +77,7 @@ public:
     // Where romaji games get the dictionary for lines with kanji; without
     // one their kanji are skipped.
     void setReaderSource(ReaderSource *source) { readers_ = source; }
+    ReaderSource *readerSource() const { return readers_; }
 
     // The window is closing: every wait ends at once and no game goes on; a
     // game in play ends as if abandoned with END.
@@ -129,6 +130,8 @@ private:
     void NextLine();
     void NextRomajiLine(qsizetype drawn);
     void showRomajiLine();
+    // Tells the screen the key the line asks for next (none between games).
+    void ShowNextKey(bool missed = false);
     void JudgeInput();
     void JudgeRomaji();
     void CountJudged(QChar key);

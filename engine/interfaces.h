@@ -50,6 +50,15 @@ public:
     // The rest of the romaji suggested for a line typed key by key, shown in
     // grey after what the input box holds; empty on every other line.
     virtual void setInputGuide(const QString &rest) = 0;
+    // The key the line asks for next, for a keyboard that lights it: the
+    // guide's on a romaji line, the chant's letter on a chant line; none on
+    // lines typed through the input method and between games. missed: the
+    // key just typed was not this one.
+    virtual void setNextKey(QChar key, bool missed)
+    {
+        Q_UNUSED(key);
+        Q_UNUSED(missed);
+    }
     // The window's and the score board's background (the miss flash).
     virtual void setBackground(Rgb color) = 0;
     virtual void focusInput() = 0;

@@ -210,4 +210,14 @@ bool WriteRomajiTyping(Options &options, bool on)
     return options.set(kTraining, QStringLiteral("romaji"), on);
 }
 
+bool ReadKeyboardShown(const Options &options)
+{
+    return options.flag(QStringLiteral("window"), QStringLiteral("keyboard"), false);
+}
+
+bool WriteKeyboardShown(Options &options, bool on)
+{
+    return options.set(QStringLiteral("window"), QStringLiteral("keyboard"), on);
+}
+
 }  // namespace typetoki

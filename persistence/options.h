@@ -78,4 +78,8 @@ bool WriteSoundOptions(Options &options, const SoundOptions &sound);
 bool ReadRomajiTyping(const Options &options);
 bool WriteRomajiTyping(Options &options, bool on);
 
+// The ｵﾌﾟｼｮﾝ menu's keyboard strip under the game area.
+bool ReadKeyboardShown(const Options &options);
+bool WriteKeyboardShown(Options &options, bool on);
+
 }  // namespace typetoki

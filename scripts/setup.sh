@@ -18,6 +18,7 @@ game_packages=(
   libpulse-dev                             # the one stream the cues play through
   fonts-ipafont-gothic                     # the Japanese screens
   mecab libmecab-dev mecab-ipadic-utf8     # readings of kanji for romaji practice
+  mecab-ipadic                             # its source word lists, for practice texts
   qt6-charts-dev libqt6opengl6-dev         # the charts of the history (Qt Charts' CMake files want OpenGL's)
   libqt6sql6-sqlite libsqlite3-dev         # the history of games; SQLite itself for its bounds
   libqt6sql6-psql                          # boards shared on a PostgreSQL server

@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "persistence/historystore.h"
+#include "persistence/practicefile.h"
 #include "persistence/settingsfile.h"
 #include "ui/artwork.h"
 #include "ui/form2.h"
@@ -11,11 +12,13 @@
 #include "ui/frmabout.h"
 #include "ui/frmhistory.h"
 #include "ui/frmranking.h"
+#include "ui/keyboardwidget.h"
 #include "ui/layout.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -162,6 +165,11 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     buildMenus();
     buildToolbar();
     resize(client->width(), client->height() + menuBar()->sizeHint().height());
+    // Below the game area, which stays where it is; the window grows by it.
+    keyboardStrip = new KeyboardPicture(centralWidget(), KeyboardPicture::Look::Fingers);
+    keyboardStrip->setGeometry(0, client->height(), client->width(),
+                               keyboardStrip->heightForWidth(client->width()));
+    keyboardStrip->hide();
     // Every game goes to the history the moment it ends, which takes its
     // copy at once and writes it on a thread of its own; the end of a game
     // by time then leads through the result screen to the board.
@@ -174,6 +182,8 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
             const QScopedValueRollback ending(endingGame_, true);
             openResultScreen(result);
         }
+        if (!gameRunning())
+            endPractice();
         tellHistoryNotices();
     });
     Form_Load();
@@ -183,6 +193,8 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     // Sends at once what earlier runs could not.
     if (const RankingSettings ranking = ReadRankingSettings(*options_); ranking.configured())
         ranking_ = std::make_unique<SharedRanking>(ranking, m_.dataFolder);
+    if (ReadKeyboardShown(*options_))
+        showKeyboard(true);
     sound_.setCueFiles(m_.heroSoundPath, m_.rivalSoundPath, m_.missSoundPath);
     if (QScreen *display = screen())
         move(display->availableGeometry().center() - rect().center());
@@ -193,7 +205,12 @@ Form1::Form1(Module1 &state, Platform platform, Dialogs &dialogs, QWidget *paren
     Timer1->start();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A practice text being made takes well under a second.
+    if (practiceWorker_.joinable())
+        practiceWorker_.join();
+}
 
 void Form1::buildGameArea()
 {
@@ -262,6 +279,7 @@ void Form1::buildMenus()
     MenuKiroku = MenuOption->addAction(QStringLiteral("成績の記録(&R)..."));
     MenuKiroku->setEnabled(false);  // until there is a history to show
     MenuRanking = MenuOption->addAction(QStringLiteral("ランキング(&N)..."));
+    MenuRenshuu = MenuOption->addAction(QStringLiteral("苦手を練習(&P)"));
     MenuOption->addSeparator();
     MenuKoukaon = MenuOption->addAction(QStringLiteral("効果音(&K)"));
     MenuKoukaon->setCheckable(true);
@@ -284,6 +302,14 @@ void Form1::buildMenus()
         applySoundOptions(sound, true);
     });
 
+    MenuKeyboard = MenuOption->addAction(QStringLiteral("キーボードを表示"));
+    MenuKeyboard->setCheckable(true);
+    connect(MenuKeyboard, &QAction::triggered, this, [this](bool on) {
+        showKeyboard(on);
+        // An option that cannot be written still holds for this run.
+        WriteKeyboardShown(*options_, on);
+    });
+
     QMenu *sonota = bar->addMenu(QStringLiteral("その他(&E)"));
     gao = sonota->addAction(QStringLiteral("がおぉぉぉ(&G)"));
     hiyowa = sonota->addAction(QStringLiteral("ひよわぅぅぅぅ(&H)"));
@@ -301,6 +327,7 @@ void Form1::buildMenus()
     connect(MenuScore, &QAction::triggered, this, &Form1::MenuScore_Click);
     connect(MenuKiroku, &QAction::triggered, this, &Form1::MenuKiroku_Click);
     connect(MenuRanking, &QAction::triggered, this, &Form1::MenuRanking_Click);
+    connect(MenuRenshuu, &QAction::triggered, this, &Form1::MenuRenshuu_Click);
     connect(gao, &QAction::triggered, this,
             [this] { showMessage(QStringLiteral("がおぉぉぉぉぉぉぉぉぉ")); });
     connect(hiyowa, &QAction::triggered, this,
@@ -422,6 +449,75 @@ void Form1::MenuKiroku_Click()
         openHistory();
 }
 
+void Form1::MenuRenshuu_Click()
+{
+    if (gameRunning() || makingPractice_ || game_.shuttingDown())
+        return;
+    makingPractice_ = true;
+    if (practiceWorker_.joinable())
+        practiceWorker_.join();
+    if (!practice_)
+        practice_ = std::make_unique<PracticeMaker>();
+    // Off the window's thread: the word list, the history and the dictionary
+    // take a moment, the first time most of a second.
+    HistoryStore *store = history_;
+    const QString historyPath = store ? store->path() : QString();
+    const QString folder = m_.dataFolder;
+    ReaderSource *source = game_.readerSource();
+    const auto seed = std::uint32_t(QDateTime::currentMSecsSinceEpoch());
+    practiceWorker_ = std::thread([this, store, historyPath, folder, source, seed, maker = practice_.get()] {
+        // The game just played counts once the store has written it.
+        if (store)
+            store->WaitForIdle(500);
+        QString unused;
+        std::shared_ptr<const Reader> reader = source ? source->reader(&unused) : nullptr;
+        const PracticeMaker::Made made = maker->Make(historyPath, folder, std::move(reader), seed);
+        // The window waits for this thread before it goes.
+        QMetaObject::invokeMethod(
+            this, [this, made] { startPractice(made.path, made.problem); }, Qt::QueuedConnection);
+    });
+}
+
+void Form1::startPractice(const QString &path, const QString &problem)
+{
+    makingPractice_ = false;
+    if (game_.shuttingDown())
+        return;
+    if (path.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
+    // A game started meanwhile goes on; the practice waits for the next ask.
+    if (gameRunning())
+        return;
+    restore_ = Restore{m_.trainingTextPath, m_.gameMode};
+    m_.trainingTextPath = path;
+    m_.gameMode = GameMode::Training;
+    game_.ShowMode();
+    game_.Command2_Click();
+    // Refused, or over before it began: the player's own text at once.
+    if (!gameRunning())
+        endPractice();
+}
+
+void Form1::endPractice()
+{
+    if (!restore_)
+        return;
+    m_.trainingTextPath = restore_->trainingTextPath;
+    m_.gameMode = restore_->gameMode;
+    restore_.reset();
+    game_.ShowMode();
+}
+
+void Form1::showKeyboard(bool on)
+{
+    MenuKeyboard->setChecked(on);
+    keyboardStrip->setVisible(on);
+    resize(client->width(),
+           client->height() + menuBar()->sizeHint().height() + (on ? keyboardStrip->height() : 0));
+}
+
 void Form1::MenuVersion_Click()
 {
     if (!gameRunning())
@@ -473,6 +569,8 @@ void Form1::openHistory()
     frmHistory window(*history_, int(PlayedMode(m_.gameMode, m_.romajiTyping)), m_.timeLimitSeconds,
                       dialogs_, this);
     window.exec();
+    if (window.practiceAsked())
+        MenuRenshuu_Click();
 }
 
 void Form1::openResultScreen(const GameResult &result)
@@ -578,6 +676,15 @@ void Form1::setInputGuide(const QString &rest) { static_cast<InputBox *>(Text1)-
 
 QString Form1::inputGuide() const { return static_cast<const InputBox *>(Text1)->guide(); }
 
+void Form1::setNextKey(QChar key, bool missed)
+{
+    if (!keyboardStrip)
+        return;
+    keyboardStrip->setNextKey(key);
+    if (missed)
+        keyboardStrip->flashKey(key);
+}
+
 void Form1::setBackground(Rgb color)
 {
     background_ = color;
@@ -642,6 +749,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // Closing never asks and is never refused, also in the middle of a game.
     game_.Shutdown();
     Timer1->stop();
+    // The practice text is never saved as the player's training text.
+    endPractice();
     QString error;
     if (!SaveSettings(m_, m_, &error)) {
         showMessage(QStringLiteral("設定を保存できませんでした。\n%1\n\n%2")

@@ -13,6 +13,8 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
+#include <thread>
 
 class QAction;
 class QGroupBox;
@@ -29,6 +31,8 @@ namespace typetoki {
 
 class HistoryStore;
 class SharedRanking;
+class KeyboardPicture;
+class PracticeMaker;
 
 class Form1 : public QMainWindow, public Screen {
     Q_OBJECT
@@ -47,6 +51,7 @@ public:
     void setInputMethod(InputMethod mode) override;
     void setInputGuide(const QString &rest) override;
     QString inputGuide() const;
+    void setNextKey(QChar key, bool missed) override;
     void setBackground(Rgb color) override;
     void focusInput() override;
     void showMessage(const QString &text) override;
@@ -79,6 +84,8 @@ public:
     QPushButton *Command4 = nullptr;
     QPushButton *Command5 = nullptr;
     QTimer *Timer1 = nullptr;
+    // Under the game area, shown from the menu: the next key and its finger.
+    KeyboardPicture *keyboardStrip = nullptr;
 
     // Menus and toolbar.
     QAction *MenuStart = nullptr;
@@ -87,6 +94,8 @@ public:
     QAction *MenuScore = nullptr;
     QAction *MenuKiroku = nullptr;                 // the statistics window
     QAction *MenuRanking = nullptr;                // boards shared on a server
+    QAction *MenuRenshuu = nullptr;                // a practice made for the player
+    QAction *MenuKeyboard = nullptr;               // the keyboard strip
     QAction *MenuKoukaon = nullptr;                // cues on or off
     QMenu *MenuOnryou = nullptr;                   // their volume
     std::array<QAction *, 4> MenuOnryouStep{};     // as kVolumeSteps
@@ -108,11 +117,17 @@ public:
     void MenuSettei_Click();
     void MenuScore_Click();
     void MenuKiroku_Click();
+    void MenuRenshuu_Click();
     void MenuVersion_Click();
     void MenuRanking_Click();
 
     // The client of the shared boards, while [ranking] names a server.
     SharedRanking *sharedRanking() const { return ranking_.get(); }
+
+    // Shows or hides the keyboard strip; the window grows or shrinks by it.
+    void showKeyboard(bool on);
+    // A practice text is being made on its worker.
+    bool makingPractice() const { return makingPractice_; }
 
     // The secondary windows, each modal and made afresh.
     virtual void openSettingsDialog();
@@ -143,6 +158,11 @@ private:
     // screen is under way; then it waits for the end of that.
     void tellHistoryNotices();
 
+    // A practice made: played as the training text (as romaji when that is
+    // the player's choice), and the player's own text back afterwards.
+    void startPractice(const QString &path, const QString &problem);
+    void endPractice();
+
     Module1 &m_;
     Sound &sound_;
     Dialogs &dialogs_;
@@ -154,6 +174,15 @@ private:
     std::unique_ptr<Options> options_;
     SoundOptions soundOptions_;
     std::unique_ptr<SharedRanking> ranking_;
+    // Practice: what the player had before it, while it plays.
+    struct Restore {
+        QString trainingTextPath;
+        GameMode gameMode;
+    };
+    std::optional<Restore> restore_;
+    std::unique_ptr<PracticeMaker> practice_;
+    std::thread practiceWorker_;
+    bool makingPractice_ = false;
 };
 
 }  // namespace typetoki

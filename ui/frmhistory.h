@@ -7,6 +7,7 @@
 #include "engine/gameresult.h"
 #include "persistence/historyreaderthread.h"
 #include "ui/dialogs.h"
+#include "ui/keyboardwidget.h"
 
 #include <QDialog>
 #include <QTransform>
@@ -30,41 +31,6 @@ namespace typetoki {
 
 class HistoryStore;
 
-// A JIS keyboard drawn in code, each key coloured by how often its
-// characters were missed; hovering a key shows its figures.
-class KeyboardPicture : public QWidget {
-    Q_OBJECT
-public:
-    explicit KeyboardPicture(QWidget *parent = nullptr);
-
-    // Target characters are put on the key that types them (full-width
-    // letters and the signs an input method makes from a key included);
-    // the rest are left off.
-    void setTargets(const std::vector<TargetFigures> &targets);
-
-    // The figures of the key at a point of the widget, as its tooltip
-    // shows them; empty off the keys.
-    QString figuresAt(QPoint point) const;
-    // Where the key whose main legend is label sits; empty when none.
-    QRectF keyRect(const QString &label) const;
-
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    bool event(QEvent *event) override;
-
-private:
-    struct Sum {
-        qint64 targeted = 0, missed = 0, timedHits = 0;
-        double hitSeconds = 0;
-    };
-    double unit() const;
-    QTransform toPixels() const;  // from key widths
-    int keyAt(QPointF point) const;
-    std::vector<Sum> sums_;  // one per key of the layout
-};
-
 class frmHistory : public QDialog {
     Q_OBJECT
 public:
@@ -80,6 +46,8 @@ public:
     int gameMode() const { return group_.gameMode; }
     int timeLimitSeconds() const { return group_.timeLimitSeconds; }
     void ShowGroup(int gameMode, int timeLimitSeconds);
+    // The player closed the window with the practice button.
+    bool practiceAsked() const { return practiceAsked_; }
 
     // Writes the whole history to file; a message box says why not.
     bool SaveCsv(const QString &file);
@@ -101,6 +69,8 @@ public:
     QXYSeries *abandonedSeries = nullptr;
     KeyboardPicture *keyboard = nullptr;
     QChartView *missedView = nullptr;  // training texts only
+    QLabel *unitStatus = nullptr;       // weak, improving and mastered kana
+    QPushButton *practice = nullptr;
     QLabel *unitsSummary = nullptr;
     QChartView *unitsView = nullptr;
     QTableWidget *gamesTable = nullptr;
@@ -121,6 +91,7 @@ private:
     QButtonGroup *modeGroup_ = nullptr;
     QButtonGroup *timeGroup_ = nullptr;
     std::array<bool, 4> fresh_{};  // per tab: filled for the present group
+    bool practiceAsked_ = false;
 };
 
 }  // namespace typetoki

@@ -247,9 +247,9 @@ quit_game() {
   [ "$status" -eq 0 ] || fail "the game ended with status $status"
 }
 
-# Once the game has been launched: a click on the splash's frame, the main
-# window moved to the corner (its id in $main), then START.
-pass_splash_and_start() {
+# Once the game has been launched: a click on the splash's frame, and the
+# main window moved to the corner (its id in $main).
+pass_splash() {
   local splash=""
   for _ in $(seq 200); do
     splash=$(xdotool search --onlyvisible --class typetoki 2>/dev/null | head -n 1) && [ -n "$splash" ] && break
@@ -262,9 +262,43 @@ pass_splash_and_start() {
   main=$(wait_window 'タイプ闘記')
   xdotool windowmove "$main" 0 0
   sleep 0.3
+}
+
+# START clicked in the main window $main.
+press_start() {
   eval "$(xdotool getwindowgeometry --shell "$main")"
   playing_before=$(count_log 'typetoki.game: playing')
   xdotool mousemove $((X + 260)) $((Y + 282)) click 1   # START
+}
+
+# pass_splash, then START.
+pass_splash_and_start() {
+  pass_splash
+  press_start
+}
+
+# Skips the test unless MeCab's dictionary is installed.
+need_dictionary() {
+  [ -f /var/lib/mecab/dic/ipadic-utf8/sys.dic ] || skip "mecab-ipadic-utf8 is not installed"
+}
+
+# A training game's setting in an X server of its own: program folder
+# $program (the scratch folder) with training text file $1 of the one line
+# $2, tatak.ini for game mode $3 lasting $limit seconds on it (its bytes
+# kept in $folder/tatak.before) and typetoki.conf of $4 (printf's %b); the
+# game launched ($game) and its splash passed ($main).
+launch_with_text() {
+  make_folder
+  start_x_server
+  program=$folder
+  make_program_folder "$program"
+  printf '%s\r\n' "$2" >"$program/$1"
+  training=$program/$1 game_settings "$3" "$limit" "$program" >"$program/tatak.ini"
+  cp "$program/tatak.ini" "$folder/tatak.before"
+  printf '%b' "$4" >"$program/typetoki.conf"
+  launch "$program/typetoki" >"$folder/game.log" 2>&1
+  game=$launched
+  pass_splash
 }
 
 # After START: types $1 into a 10-second game once play has begun, then

@@ -275,3 +275,46 @@ TEST(RomajiGame, AVoicingMarkInACodePage932TextVoicesTheKanaBeforeIt)
     EXPECT_EQ(h.state.inputCount, 8);
     EXPECT_EQ(h.game.romajiLine()->typed(), "");  // finished, and begun again
 }
+TEST(RomajiGame, TheScreenIsToldTheNextKeyAndTheKeyAMissWanted)
+{
+    struct Case {
+        const char *name;
+        GameMode mode;
+        bool romaji;
+        const char *line;   // a training text's one line
+        const char *keys;   // typed after the start
+        char16_t next;      // then the key told, 0 for none
+        const char *missed;
+    };
+    const Case cases[] = {
+        {"hero chant", GameMode::Hero, false, "", "", u'e', ""},
+        {"hero chant, a miss", GameMode::Hero, false, "", "ex", u'y', "y"},
+        {"rival chant", GameMode::Rival, false, "", "hik", u'u', ""},
+        {"a chant line of a training text", GameMode::Training, false, "eyaeya", "ey", u'a', ""},
+        {"a line through the input method", GameMode::Training, false, "しんぶん", "", 0, ""},
+        {"romaji, the guide's spelling", GameMode::Training, true, "しんぶん", "s", u'h', ""},
+        {"romaji, the player's spelling", GameMode::Training, true, "しんぶん", "si", u'n', ""},
+        {"romaji, a miss", GameMode::Training, true, "しんぶん", "sx", u'h', "h"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RomajiHarness h;
+        h.state.romajiTyping = c.romaji;
+        if (c.mode == GameMode::Training) {
+            h.startTraining({U(c.line)});
+        } else {
+            h.state.gameMode = c.mode;
+            h.start();
+        }
+        ASSERT_EQ(h.state.gamePhase, kPlaying);
+        for (const char *k = c.keys; *k; ++k) {
+            h.type(QChar::fromLatin1(*k));
+            h.world.advance(0.3);
+        }
+        EXPECT_EQ(h.screen.nextKey, QChar(c.next));
+        EXPECT_EQ(h.screen.missedKeys, QString::fromLatin1(c.missed));
+        // Between games no key is lit.
+        h.game.Command3_Click();
+        EXPECT_TRUE(h.screen.nextKey.isNull());
+    }
+}

@@ -36,9 +36,10 @@ tgz=$1
 # fonts, the SQLite driver and MeCab's dictionary it cannot see.
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6core6 libqt6gui6 libqt6widgets6 libsndfile1 libsamplerate0 libpulse0 libc6 libmecab2 \
-    fonts-ipafont-gothic libqt6sql6-sqlite mecab-ipadic-utf8; do
-    case "$depends" in
-        *"$needed"*) ;;
+    fonts-ipafont-gothic libqt6sql6-sqlite mecab-ipadic-utf8 mecab-ipadic; do
+    # Whole names: mecab-ipadic is not found in mecab-ipadic-utf8.
+    case ", $depends," in
+        *[\ ,]"$needed"[\ ,]*) ;;
         *) fail "Depends lacks $needed: $depends" ;;
     esac
 done

@@ -90,6 +90,12 @@ public:
     }
     void setInputMethod(InputMethod mode) override { inputMethod = mode; }
     void setInputGuide(const QString &rest) override { guide = rest; }
+    void setNextKey(QChar key, bool missed) override
+    {
+        nextKey = key;
+        if (missed)
+            missedKeys += key;
+    }
     void setBackground(Rgb color) override { backgrounds.push_back(color); }
     void focusInput() override { ++focusCount; }
     void showMessage(const QString &text) override;
@@ -102,6 +108,8 @@ public:
     Rgb modeColor = 0;
     InputMethod inputMethod = InputMethod::Hiragana;
     QString guide;
+    QChar nextKey;       // the last one told
+    QString missedKeys;  // every key wanted when a miss was told
     std::vector<Rgb> backgrounds;
     int focusCount = 0;
     QStringList messages;

@@ -1,5 +1,6 @@
 // The real main window on the offscreen platform, driven by real key and
 // mouse events, with the clock and the waits under the test's control.
+#include "engine/textread.h"
 #include "persistence/historyreader.h"
 #include "persistence/historystore.h"
 #include "platform/eventpump.h"
@@ -8,6 +9,7 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "ui/form1.h"
+#include "ui/keyboardwidget.h"
 #include "ui/layout.h"
 
 #include <QAction>
@@ -473,8 +475,8 @@ TEST(Form1Commands, TheSoundItemsMuteAndSetTheVolumeForThisRunAndTheNext)
     QStringList items;
     for (QAction *a : options->actions())
         items << (a->isSeparator() ? QString("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "ランキング(&N)...", "-",
-                                  "効果音(&K)", "音量(&V)"}));
+    EXPECT_EQ(items, (QStringList{"ｹﾞｰﾑの設定(&S)", "ﾊｲｽｺｱ(&H)", "成績の記録(&R)...", "ランキング(&N)...",
+                                  "苦手を練習(&P)", "-", "効果音(&K)", "音量(&V)", "キーボードを表示"}));
     QStringList steps;
     for (QAction *a : w.form.MenuOnryou->actions())
         steps << a->text();
@@ -774,4 +776,81 @@ TEST(Form1Settings, TheRomajiOptionIsKeptInTypetokiConfWhileTatakIniKeepsItsByte
     w.state.romajiTyping = false;
     TestForm1 third(w.state, next);
     EXPECT_TRUE(w.state.romajiTyping);
+}
+
+TEST(Form1Practice, APracticeGameOnTheMadeTextThenThePlayersOwnTextAgain)
+{
+    Window w;
+    const QString own = w.state.inDataFolder("own.txt");
+    w.state.trainingTextPath = own;
+    w.state.timeLimitSeconds = 10;
+    w.world.startTicks([&w] { w.form.game().Timer1_Timer(); });
+    // No dictionary here: the words written in kana alone, typed as romaji
+    // with the strip lighting the guide's next key.
+    w.state.romajiTyping = true;
+    w.form.showKeyboard(true);
+    w.form.MenuRenshuu_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&w] { return !w.form.makingPractice(); }, 10000));
+    ASSERT_EQ(w.state.gamePhase, kPlaying) << w.form.messages().join(u'|').toStdString();
+    const QString practice = w.state.inDataFolder("typetoki-practice.txt");
+    EXPECT_EQ(w.state.trainingTextPath, practice);
+    EXPECT_EQ(w.form.Label1->text(), "修行モード【一般テキスト】");
+    const std::optional<QStringList> lines = ReadTextLines(practice);
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(lines->size(), 100);
+    EXPECT_TRUE(lines->contains(w.form.Text4->text())) << w.form.Text4->text().toStdString();
+    ASSERT_FALSE(w.form.inputGuide().isEmpty());
+    EXPECT_EQ(w.form.keyboardStrip->litKey(), w.form.inputGuide().left(1).toUpper());
+    // Refused while it plays, as the statistics are.
+    w.form.MenuRenshuu_Click();
+    EXPECT_FALSE(w.form.makingPractice());
+
+    w.world.advance(12);
+    ASSERT_EQ(w.form.opened, QStringList{"result"});
+    EXPECT_EQ(w.state.trainingTextPath, own);
+    EXPECT_EQ(w.state.gameMode, GameMode::Hero);
+    EXPECT_EQ(w.form.Label1->text(), Text(kModes[0].caption));
+    const std::vector<GameResult> games = Recorded(w);
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games[0].gameMode, GameMode::Romaji);
+    EXPECT_EQ(games[0].trainingTextPath, practice);
+}
+
+TEST(Form1Keyboard, TheStripGrowsTheWindowAndLightsTheNextKey)
+{
+    Window w;
+    const QSize before = w.form.size();
+    const QRect game = w.form.client->geometry();
+    EXPECT_FALSE(w.form.keyboardStrip->isVisible());
+    w.form.MenuKeyboard->trigger();
+    ASSERT_TRUE(w.form.keyboardStrip->isVisible());
+    EXPECT_EQ(w.form.size(), QSize(before.width(), before.height() + w.form.keyboardStrip->height()));
+    EXPECT_EQ(w.form.client->geometry(), game);
+    EXPECT_EQ(w.form.keyboardStrip->y(), game.bottom() + 1);
+
+    struct Step {
+        const char *keys;
+        const char *lit;
+        const char *flashing;
+    };
+    w.start();
+    for (const Step &s : {Step{"", "E", ""}, Step{"e", "Y", ""}, Step{"x", "Y", "Y"}, Step{"ya", "E", "Y"}}) {
+        QTest::keyClicks(w.form.Text1, s.keys);
+        EXPECT_EQ(w.form.keyboardStrip->litKey(), s.lit) << s.keys;
+        EXPECT_EQ(w.form.keyboardStrip->flashingKey(), s.flashing) << s.keys;
+    }
+    QTest::mouseClick(w.form.Command3, Qt::LeftButton);
+    EXPECT_EQ(w.form.keyboardStrip->litKey(), "");
+
+    // Kept in typetoki.conf for the next run.
+    FakeWorld next;
+    {
+        TestForm1 again(w.state, next);
+        EXPECT_TRUE(again.MenuKeyboard->isChecked());
+        EXPECT_FALSE(again.keyboardStrip->isHidden());
+        again.MenuKeyboard->trigger();
+        EXPECT_EQ(again.height(), before.height());
+    }
+    QSettings conf(w.state.inDataFolder("typetoki.conf"), QSettings::IniFormat);
+    EXPECT_EQ(conf.value("window/keyboard").toString(), "false");
 }
