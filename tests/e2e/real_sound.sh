@@ -188,7 +188,8 @@ else
   wait_until_playing
   xdotool windowfocus "$main"
   sleep 0.3
-  keys_typed=$(( ${#keys[@]} / 2 - $(grep -o '@' <<<"${keys[*]}" | wc -l) ))
+  steps=${keys[*]//[^@]/}
+  keys_typed=$(( ${#keys[@]} / 2 - ${#steps} ))
   set -- "${keys[@]}"
   while [ $# -gt 0 ]; do
     case $1 in
