@@ -74,10 +74,25 @@ const char *const kStepTo2[] = {
     "ALTER TABLE %1.game DROP COLUMN text_hash",
 };
 
+const char *const kStepTo3[] = {
+    // What was typed instead on each miss, per game and target character.
+    "CREATE TABLE %1.miss ("
+    " game_id INTEGER NOT NULL,"
+    " ch TEXT NOT NULL,"
+    " typed TEXT NOT NULL,"
+    " times INTEGER NOT NULL,"
+    " PRIMARY KEY (game_id, ch, typed)) WITHOUT ROWID",
+    // Characters hit in phrases committed whole, and the time those took:
+    // none of them has a time of its own in target. Games before this knew
+    // no such thing and count none.
+    "ALTER TABLE %1.game ADD COLUMN committed_hits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE %1.game ADD COLUMN committed_ms INTEGER NOT NULL DEFAULT 0",
+};
+
 struct Step {
     std::span<const char *const> statements;
 };
-const Step kSteps[] = {{kStepTo1}, {kStepTo2}};
+const Step kSteps[] = {{kStepTo1}, {kStepTo2}, {kStepTo3}};
 static_assert(std::size(kSteps) == kHistoryVersion);
 
 QString Sql(const char *statement, const QString &schema)
@@ -178,15 +193,16 @@ QSqlError UpgradeHistory(const QSqlDatabase &db, const QString &schema, int toVe
 }
 
 GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
-    : game_(db), text_(db), textId_(db), target_(db)
+    : game_(db), text_(db), textId_(db), target_(db), miss_(db)
 {
     // A null text is stored as an empty one: a game with no key typed has
     // empty figures, and a null path would never match itself.
     game_.prepare(Sql("INSERT INTO %1.game (played_at, mode, time_limit, abandoned, text_id,"
                       " judged, correct, accuracy, speed, peak, score, rank_index, rank_title,"
-                      " hero_units, rival_units) VALUES (?, ?, ?, ?, ?, COALESCE(?, ''),"
+                      " hero_units, rival_units, committed_hits, committed_ms)"
+                      " VALUES (?, ?, ?, ?, ?, COALESCE(?, ''),"
                       " COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''),"
-                      " COALESCE(?, ''), ?, COALESCE(?, ''), ?, ?)",
+                      " COALESCE(?, ''), ?, COALESCE(?, ''), ?, ?, ?, ?)",
                       schema));
     text_.prepare(Sql("INSERT INTO %1.training_text (path, hash)"
                       " VALUES (COALESCE(?, ''), COALESCE(?, '')) ON CONFLICT DO NOTHING",
@@ -195,6 +211,7 @@ GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
                         " WHERE path = COALESCE(?, '') AND hash = COALESCE(?, '')",
                         schema));
     target_.prepare(Sql("INSERT INTO %1.target VALUES (?, ?, ?, ?, ?, ?)", schema));
+    miss_.prepare(Sql("INSERT INTO %1.miss VALUES (?, ?, ?, ?)", schema));
 }
 
 bool GameInserter::Exec(QSqlQuery &query)
@@ -245,6 +262,8 @@ bool GameInserter::Insert(const GameResult &game)
     };
     game_.addBindValue(units(game.heroUnitSeconds));
     game_.addBindValue(units(game.rivalUnitSeconds));
+    game_.addBindValue(game.committedHits);
+    game_.addBindValue(qint64(std::llround(game.committedSeconds * 1000)));
     if (!Exec(game_))
         return false;
     const qint64 gameId = game_.lastInsertId().toLongLong();
@@ -258,6 +277,14 @@ bool GameInserter::Insert(const GameResult &game)
         target_.addBindValue(stats.timedHits);
         if (!Exec(target_))
             return false;
+        for (const auto &[typed, times] : stats.typedInstead) {
+            miss_.addBindValue(gameId);
+            miss_.addBindValue(ch);
+            miss_.addBindValue(typed);
+            miss_.addBindValue(times);
+            if (!Exec(miss_))
+                return false;
+        }
     }
     return true;
 }

@@ -20,7 +20,7 @@ inline const QString kHistoryFileName = QStringLiteral("typetoki-history.sqlite"
 
 // The layout the game writes. Each version's step is kept in
 // UpgradeHistory, so a file of any earlier version is brought up to date.
-constexpr int kHistoryVersion = 2;
+constexpr int kHistoryVersion = 3;
 
 QString HistoryPath(const QString &dataFolder);
 
@@ -64,7 +64,7 @@ public:
 
 private:
     bool Exec(QSqlQuery &query);
-    QSqlQuery game_, text_, textId_, target_;
+    QSqlQuery game_, text_, textId_, target_, miss_;
     QString lastError_;
     HistoryFault lastFault_ = HistoryFault::None;
 };
