@@ -87,6 +87,9 @@ const char *const kStepTo3[] = {
     // no such thing and count none.
     "ALTER TABLE %1.game ADD COLUMN committed_hits INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE %1.game ADD COLUMN committed_ms INTEGER NOT NULL DEFAULT 0",
+    // The progress chart reads these of every game in a group: from the
+    // index alone, without a row's unit times and texts.
+    "CREATE INDEX %1.game_progress ON game (mode, time_limit, abandoned, played_at, speed, accuracy, score)",
 };
 
 struct Step {

@@ -225,29 +225,35 @@ int HistoryReader::GameCount()
 Progress HistoryReader::ProgressOf(const HistoryGroup &group)
 {
     Progress progress;
-    QSqlQuery q = Select(
-        QStringLiteral(
-            "SELECT played_at, CAST(speed AS REAL) AS s, CAST(accuracy AS REAL),"
-            " AVG(CAST(speed AS REAL)) OVER (ORDER BY played_at, src, id ROWS 9 PRECEDING),"
-            " MAX(CAST(speed AS REAL)) OVER (ORDER BY played_at, src, id ROWS UNBOUNDED PRECEDING),"
-            " CAST(score AS REAL)"
-            " FROM history_game WHERE mode = ? AND time_limit = ? AND abandoned = 0"
-            " ORDER BY played_at, src, id"),
-        {group.gameMode, group.timeLimitSeconds});
-    while (q.next()) {
-        progress.finished.push_back({QDateTime::fromMSecsSinceEpoch(q.value(0).toLongLong()),
-                                     q.value(1).toDouble(), q.value(2).toDouble(), q.value(3).toDouble(),
-                                     q.value(4).toDouble(), q.value(5).toDouble()});
+    for (int abandoned = 0; abandoned <= (group.withAbandoned ? 1 : 0); ++abandoned) {
+        // Straight from the tables, not through the view: then the columns
+        // asked for are all in an index, and the rows are never read.
+        const QString select = QStringLiteral("SELECT played_at, CAST(speed AS REAL) AS s, CAST(accuracy AS REAL) AS a,"
+                                              " CAST(score AS REAL) AS p, %2 AS src, id FROM %1.game"
+                                              " WHERE mode = ? AND time_limit = ? AND abandoned = ?");
+        QSqlQuery q = Select(select.arg(QLatin1String("main")).arg(0) + QStringLiteral(" UNION ALL ")
+                                 + select.arg(QLatin1String("temp")).arg(1)
+                                 + QStringLiteral(" ORDER BY played_at, src, id"),
+                             {group.gameMode, group.timeLimitSeconds, abandoned, group.gameMode,
+                              group.timeLimitSeconds, abandoned});
+        std::vector<ProgressPoint> &points = abandoned ? progress.abandoned : progress.finished;
+        while (q.next()) {
+            points.push_back({q.value(0).toLongLong(), q.value(1).toDouble(),
+                              q.value(2).toDouble(), 0, 0, q.value(3).toDouble()});
+        }
     }
-    if (!group.withAbandoned)
-        return progress;
-    q = Select(QStringLiteral("SELECT played_at, CAST(speed AS REAL), CAST(accuracy AS REAL), CAST(score AS REAL)"
-                              " FROM history_game WHERE mode = ? AND time_limit = ? AND abandoned = 1"
-                              " ORDER BY played_at, src, id"),
-               {group.gameMode, group.timeLimitSeconds});
-    while (q.next()) {
-        progress.abandoned.push_back({QDateTime::fromMSecsSinceEpoch(q.value(0).toLongLong()),
-                                      q.value(1).toDouble(), q.value(2).toDouble(), 0, 0, q.value(3).toDouble()});
+    // The running figures of finished games, in the order played.
+    double best = 0;
+    std::vector<ProgressPoint> &finished = progress.finished;
+    for (size_t i = 0; i < finished.size(); ++i) {
+        // Summed afresh, not kept running: no rounding carried along.
+        const size_t from = i >= 9 ? i - 9 : 0;
+        double sum10 = 0;
+        for (size_t k = from; k <= i; ++k)
+            sum10 += finished[k].speed;
+        finished[i].average10 = sum10 / double(i + 1 - from);
+        best = i == 0 ? finished[i].speed : std::max(best, finished[i].speed);
+        finished[i].best = best;
     }
     return progress;
 }

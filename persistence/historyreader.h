@@ -27,7 +27,9 @@ struct HistoryGroup {
 };
 
 struct ProgressPoint {
-    QDateTime playedAt;
+    // Milliseconds since 1970: a QDateTime in local time costs a time zone
+    // look-up each, too many for a hundred thousand games.
+    qint64 playedAt = 0;
     double speed = 0;     // the final speed shown, characters per second
     double accuracy = 0;  // percent
     double average10 = 0;  // mean speed of this game and the nine before it

@@ -737,9 +737,8 @@ struct GameAxis {
     {
         return dates ? double(finishedAt[index]) : double(index + 1);
     }
-    double abandoned(const QDateTime &at) const
+    double abandoned(qint64 ms) const
     {
-        const qint64 ms = at.toMSecsSinceEpoch();
         if (dates)
             return double(ms);
         return double(std::upper_bound(finishedAt.begin(), finishedAt.end(), ms) - finishedAt.begin()) + 0.5;
@@ -831,13 +830,16 @@ void frmHistory::fillProgress()
     // Few games would be dots lost on a line: mark each one.
     const bool few = progress.finished.size() < 40;
     for (QXYSeries *s : {static_cast<QXYSeries *>(speed), static_cast<QXYSeries *>(accuracy),
-                         static_cast<QXYSeries *>(score)})
+                         static_cast<QXYSeries *>(score)}) {
         s->setPointsVisible(few);
+        if (progress.finished.size() < 4)
+            s->setMarkerSize(9);  // a lone point would be a speck
+    }
 
     GameAxis axis;
     axis.dates = byDate->isChecked();
     for (const ProgressPoint &p : progress.finished)
-        axis.finishedAt.push_back(p.playedAt.toMSecsSinceEpoch());
+        axis.finishedAt.push_back(p.playedAt);
     std::vector<QPointF> speeds, averages, bests, accuracies, scores;
     QList<QPointF> cut;
     double top = 0.1, lowAccuracy = 100, topScore = 1;
@@ -938,7 +940,7 @@ void frmHistory::fillProgress()
         text += QStringLiteral("（ほかに中断 %1）").arg(progress.abandoned.size());
     text += QStringLiteral("　自己ベスト %1 文字/秒（%2）　直近10ゲームの平均 %3 文字/秒　最新の正解率 %4%")
                 .arg(QString::number(bestGame->speed, 'g', 6),
-                     bestGame->playedAt.toString(QStringLiteral("yyyy/M/d")),
+                     QDateTime::fromMSecsSinceEpoch(bestGame->playedAt).toString(QStringLiteral("yyyy/M/d")),
                      QString::number(latest.average10, 'f', 2), QString::number(latest.accuracy, 'g', 6));
     if (decimate)
         text += QStringLiteral("\n（ゲームが多いため、グラフは横 1 ピクセルごとに最低・最高・平均で描いています）");
