@@ -15,6 +15,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTableWidget>
+#include <QDateTimeAxis>
 #include <QValueAxis>
 #include <QTemporaryDir>
 #include <QTest>
@@ -268,6 +269,36 @@ TEST(HistoryChartsTest, SpeedAndAccuracyShareTheirGridWithExactLabels)
                 EXPECT_DOUBLE_EQ(QString::number(tick, 'f', t.decimals).toDouble(), std::round(tick * 1e6) / 1e6);
             }
         }
+    }
+}
+
+// By date, the labels never repeat one day for games of one sitting, and
+// carry the year once the games span years; by number, the first game is 1.
+TEST(frmHistoryTest, TheDateAxisLabelsSayWhatTellsTheGamesApart)
+{
+    struct Case {
+        qint64 apartSeconds;
+        const char *format;
+    };
+    for (const Case &c : {Case{120, "M/d H:mm"}, Case{10 * 86400, "M/d"}, Case{400 * 86400, "yyyy/M/d"}}) {
+        SCOPED_TRACE(c.format);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        std::vector<GameResult> games;
+        for (int i = 0; i < 3; ++i)
+            games.push_back(RealisticGame(1, 60, kFirstDay.addSecs(c.apartSeconds * i), 4, 95, unsigned(i)));
+        ASSERT_TRUE(WriteHistory(dir.path(), games));
+        frmHistory window(HistoryPath(dir.path()), {}, 1, 60);
+        const auto *numbers = qobject_cast<QValueAxis *>(window.progressView->chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_TRUE(numbers);
+        EXPECT_LT(numbers->min(), 1);
+        EXPECT_GT(numbers->max(), 3);
+        window.byDate->setChecked(true);
+        const auto *dates = qobject_cast<QDateTimeAxis *>(window.progressView->chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_TRUE(dates);
+        EXPECT_EQ(dates->format(), QString::fromLatin1(c.format));
+        EXPECT_LT(dates->min(), games.front().playedAt);
+        EXPECT_GT(dates->max(), games.back().playedAt);
     }
 }
 
