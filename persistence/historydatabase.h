@@ -65,6 +65,8 @@ public:
 private:
     bool Exec(QSqlQuery &query);
     QSqlQuery game_, text_, textId_, target_, miss_;
+    // Each group's sums, kept up to date with every game.
+    QSqlQuery groupTotal_, targetTotal_, missTotal_;
     QString lastError_;
     HistoryFault lastFault_ = HistoryFault::None;
 };

@@ -28,18 +28,25 @@ const char *const kViews[] = {
     " g.accuracy, g.speed, g.peak, g.score, g.rank_index, g.rank_title, g.hero_units,"
     " g.rival_units, t.path, t.hash, g.committed_hits, g.committed_ms"
     " FROM temp.game g LEFT JOIN temp.training_text t ON t.id = g.text_id",
+    // The file's sums per group, and the few games in memory one by one
+    // (their own sums would count a game the file already has).
     "CREATE TEMP VIEW history_target AS"
-    " SELECT g.mode, g.time_limit, g.abandoned, x.ch, x.targeted, x.missed, x.hit_ms, x.timed_hits"
-    " FROM main.game g JOIN main.target x ON x.game_id = g.id"
+    " SELECT mode, time_limit, abandoned, ch, targeted, missed, hit_ms, timed_hits FROM main.target_total"
     " UNION ALL"
     " SELECT g.mode, g.time_limit, g.abandoned, x.ch, x.targeted, x.missed, x.hit_ms, x.timed_hits"
     " FROM temp.game g JOIN temp.target x ON x.game_id = g.id",
     "CREATE TEMP VIEW history_miss AS"
-    " SELECT g.mode, g.time_limit, g.abandoned, m.ch, m.typed, m.times"
-    " FROM main.game g JOIN main.miss m ON m.game_id = g.id"
+    " SELECT mode, time_limit, abandoned, ch, typed, times FROM main.miss_total"
     " UNION ALL"
     " SELECT g.mode, g.time_limit, g.abandoned, m.ch, m.typed, m.times"
     " FROM temp.game g JOIN temp.miss m ON m.game_id = g.id",
+    "CREATE TEMP VIEW history_group AS"
+    " SELECT mode, time_limit, abandoned, games, first_at, last_at, committed_games, committed_hits,"
+    " committed_ms, unit_games FROM main.group_total"
+    " UNION ALL"
+    " SELECT mode, time_limit, abandoned, COUNT(*), MIN(played_at), MAX(played_at), SUM(committed_hits > 0),"
+    " SUM(committed_hits), SUM(committed_ms), SUM(hero_units IS NOT NULL OR rival_units IS NOT NULL)"
+    " FROM temp.game GROUP BY mode, time_limit, abandoned",
     // Each game's targets with their misses in one text, for the export.
     "CREATE TEMP VIEW history_target_detail AS"
     " SELECT 0 AS src, x.game_id, x.ch, x.targeted, x.missed, x.hit_ms, x.timed_hits,"
@@ -306,9 +313,8 @@ TimeSources HistoryReader::TimesOf(const HistoryGroup &group)
 {
     TimeSources times;
     QSqlQuery q = SelectInGroup(
-        QStringLiteral("SELECT COUNT(*), MIN(played_at), MAX(played_at), SUM(committed_hits > 0),"
-                       " SUM(committed_hits), SUM(committed_ms),"
-                       " SUM(hero_units IS NOT NULL OR rival_units IS NOT NULL) FROM history_game WHERE")
+        QStringLiteral("SELECT SUM(games), MIN(first_at), MAX(last_at), SUM(committed_games),"
+                       " SUM(committed_hits), SUM(committed_ms), SUM(unit_games) FROM history_group WHERE")
             + QLatin1String(kInGroup),
         group);
     if (q.next() && q.value(0).toLongLong() > 0) {

@@ -868,7 +868,9 @@ void frmHistory::fillProgress()
     // More games than columns of pixels: each column draws its lowest and
     // highest game, and the lines of means its mean.
     const int columns = std::max(100, progressView->width() - 140);
-    const bool decimate = int(speeds.size()) > columns;
+    // Each column draws up to two points: fewer games than that are drawn
+    // as they are.
+    const bool decimate = int(speeds.size()) > 2 * columns;
     auto extremes = [&](const std::vector<QPointF> &points) {
         return decimate ? ColumnExtremes(SummariseColumns(points, first, last, columns))
                         : QList<QPointF>(points.begin(), points.end());
@@ -882,7 +884,7 @@ void frmHistory::fillProgress()
     best->replace(extremes(bests));
     accuracy->replace(means(accuracies));
     score->replace(extremes(scores));
-    if (cut.size() > columns)
+    if (cut.size() > 2 * columns)
         cut = ColumnExtremes(SummariseColumns(std::vector<QPointF>(cut.begin(), cut.end()), first, last, columns));
     abandoned->replace(cut);
 

@@ -567,6 +567,20 @@ TEST_F(HistoryReaderTest, KeysAndUnitsAreSummedOverTheGroup)
         EXPECT_TRUE(units.rival.empty());
     }
     EXPECT_NEAR(Median(reader.Units({1, 60, false}).hero), 0.65, 1e-6);
+
+    // Games still in memory add to the file's sums, once: the one the file
+    // already holds (same group and moment) is not counted again.
+    GameResult extra = Game(1, 60, 20, QStringLiteral("5"));
+    extra.targets[QStringLiteral("y")] = {3, 3, 0, 0, {{QStringLiteral("t"), 3}}};
+    GameResult again = Game(1, 60, 1, QStringLiteral("1"));
+    again.targets[QStringLiteral("y")] = {10, 10, 0, 0};
+    HistoryReader both(HistoryPath(dir_.path()), {extra, again});
+    const TargetFigures y = both.Targets({1, 60, false}).at(0);
+    EXPECT_EQ(y.missed, 15);
+    EXPECT_EQ(y.targeted, 123);
+    ASSERT_EQ(y.typedInstead.size(), 1u);
+    EXPECT_EQ(y.typedInstead[0].second, 3);
+    EXPECT_EQ(both.TimesOf({1, 60, false}).games, 13);
     EXPECT_DOUBLE_EQ(Median({3.0f, 1.0f, 2.0f}), 2.0);
     EXPECT_DOUBLE_EQ(Median({}), 0.0);
 }
@@ -650,6 +664,11 @@ TEST(HistoryUpgradeTest, EveryEarlierVersionKeepsEveryGameAndGainsTheMisses)
         const std::vector<TargetFigures> figures = reader.Targets({4, 60, false});
         ASSERT_EQ(figures.size(), 2u);
         EXPECT_EQ(figures[0].target, QStringLiteral("a"));  // 50 misses before あ's 2
+        EXPECT_EQ(figures[0].missed, 50) << "the upgrade sums the games it found";
+        const TimeSources times = reader.TimesOf({4, 60, false});
+        EXPECT_EQ(times.games, 51);
+        EXPECT_EQ(times.committedGames, 1);
+        EXPECT_EQ(times.committedHits, 12);
         EXPECT_EQ(figures[1].typedInstead.size(), 2u);
     }
 }
