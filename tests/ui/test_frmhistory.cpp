@@ -16,6 +16,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QDateTimeAxis>
+#include <QFile>
 #include <QValueAxis>
 #include <QTemporaryDir>
 #include <QTest>
@@ -206,6 +207,15 @@ TEST(frmHistoryTest, TheListSortsEachColumnByItsValueAndOpensAGame)
     ASSERT_GE(missed->rowCount(), 1);
     EXPECT_EQ(missed->item(0, 0)->text(), U("稽"));
     EXPECT_EQ(missed->item(0, 3)->text(), U("経 49 回、計 1 回"));
+
+    // Saved from its thread, the keys' file beside the games' when asked.
+    window.csvDetail->setChecked(true);
+    const QString csv = dir.filePath(QStringLiteral("games.csv"));
+    ASSERT_TRUE(window.SaveCsv(csv));
+    EXPECT_EQ(frmHistory::DetailCsvPath(csv), dir.filePath(QStringLiteral("games-keys.csv")));
+    QFile keys(frmHistory::DetailCsvPath(csv));
+    ASSERT_TRUE(keys.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(keys.readAll()).contains(U(",修行,60,キー,稽,60,50,")));
 }
 
 TEST(HistoryChartsTest, ColumnsKeepEveryPeakAndDipAndTheMean)
