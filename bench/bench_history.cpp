@@ -8,6 +8,19 @@
 //   training texts. Goal: under 300 ms.
 // - bytes: the file's size over its games once written and checkpointed.
 //   Goal: under 4 KB a game.
+// And on ten years of daily play, 100,000 games of every mode and time limit
+// (generated once, about 25 s, unless TYPETOKI_LARGE_HISTORY names a folder
+// that already holds such a file):
+// - large_open: the window made and shown, the progress chart painted.
+//   Goal: under 300 ms.
+// - large_change: a click on another time limit or mode (abandoned=0), or
+//   on the abandoned-games box (abandoned=1), until the chart of that group
+//   is painted; or on another time limit or mode with the keys tab or the
+//   units tab in view (abandoned=2 and 3, as it is only the tab). Goal:
+//   under 150 ms.
+// - large_csv: the whole history with the keys and units file, exported on
+//   its thread; longest_stall_ms is the longest the window's event loop went
+//   without turning meanwhile (a repaint waits that long at most).
 #include "qtbench.h"
 #include "persistence/historydatabase.h"
 #include "persistence/historystore.h"
@@ -20,10 +33,14 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
@@ -175,6 +192,121 @@ void OpenWindow(benchmark::State &state)
     bench::ReportPercentiles(state, "", micros);
 }
 
+QString LargeHistory()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString given = qEnvironmentVariable("TYPETOKI_LARGE_HISTORY");
+        if (!given.isEmpty())
+            return HistoryPath(given);
+        testing::SampleHistoryOptions options;
+        options.games = 100000;
+        options.days = 3650;
+        if (!dir.isValid() || !testing::WriteHistory(dir.path(), testing::RealisticHistory(options)))
+            std::abort();
+        return HistoryPath(dir.path());
+    }();
+    return path;
+}
+
+// Runs act, then the event loop until the tab in view (the progress chart
+// or the keyboard) has painted.
+double UntilPainted(frmHistory &window, const std::function<void()> &act)
+{
+    const int tab = window.tabs->currentIndex();
+    QWidget *watched = tab == frmHistory::kKeysTab    ? static_cast<QWidget *>(window.keyboard)
+                       // the chart is hidden for groups without units
+                       : tab == frmHistory::kUnitsTab ? window.tabs->currentWidget()
+                                                      : window.progressView->viewport();
+    PaintWatch watch;
+    watched->installEventFilter(&watch);
+    const auto start = Clock::now();
+    act();
+    watched->update();
+    while (!watch.painted)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    watched->removeEventFilter(&watch);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void LargeOpen(benchmark::State &state)
+{
+    const QString path = LargeHistory();
+    std::vector<double> micros;
+    for (auto _ : state) {
+        PaintWatch watch;
+        const auto start = Clock::now();
+        {
+            frmHistory window(path, {}, 1, 60);
+            window.progressView->viewport()->installEventFilter(&watch);
+            window.show();
+            while (!watch.painted)
+                QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+            const auto took = Clock::now() - start;
+            state.SetIterationTime(std::chrono::duration<double>(took).count());
+            micros.push_back(std::chrono::duration<double, std::micro>(took).count());
+        }
+        QCoreApplication::processEvents();
+    }
+    bench::ReportPercentiles(state, "", micros);
+}
+
+// 0: time limits and modes in turn; 1: the abandoned-games box; 2 and 3:
+// time limits and modes in turn on the keys tab and the units tab.
+void LargeChange(benchmark::State &state)
+{
+    frmHistory window(LargeHistory(), {}, 1, 60);
+    if (state.range(0) >= 2)
+        window.tabs->setCurrentIndex(state.range(0) == 2 ? frmHistory::kKeysTab : frmHistory::kUnitsTab);
+    window.show();
+    UntilPainted(window, [] {});
+    std::vector<double> micros;
+    int turn = 0;
+    for (auto _ : state) {
+        const double ms = UntilPainted(window, [&] {
+            if (state.range(0) == 1)
+                window.withAbandoned->click();
+            else if (turn % 2 == 0)
+                window.timeButtons[size_t(turn / 2 % window.timeButtons.size())]->click();
+            else
+                window.modeButtons[size_t(turn / 2 % window.modeButtons.size())]->click();
+        });
+        ++turn;
+        state.SetIterationTime(ms / 1000);
+        micros.push_back(ms * 1000);
+    }
+    bench::ReportPercentiles(state, "", micros);
+}
+
+void LargeCsv(benchmark::State &state)
+{
+    QTemporaryDir out;
+    frmHistory window(LargeHistory(), {}, 1, 60);
+    window.csvDetail->setChecked(true);
+    window.show();
+    UntilPainted(window, [] {});
+    double stall = 0;
+    for (auto _ : state) {
+        QElapsedTimer since;
+        since.start();
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            stall = std::max(stall, double(since.restart()));
+        });
+        beat.start(5);
+        const auto start = Clock::now();
+        if (!window.SaveCsv(out.filePath(QStringLiteral("h.csv")))) {
+            state.SkipWithError("the export failed");
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    state.counters["longest_stall_ms"] = stall;
+    state.counters["detail_MB"] = double(QFileInfo(frmHistory::DetailCsvPath(out.filePath(QStringLiteral("h.csv")))).size()) / 1e6;
+}
+
 // What a game costs on disk: 10,000 of a kind written to a fresh file, which
 // is closed (so its journal is folded in) and measured.
 void Bytes(benchmark::State &state)
@@ -213,6 +345,17 @@ BENCHMARK(Record)
     ->Iterations(200)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeOpen)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeChange)
+    ->ArgName("abandoned")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Iterations(12)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeCsv)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(HandOver)->Iterations(200)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenWindow)
     ->ArgNames({"mode", "seconds", "tab"})

@@ -458,6 +458,11 @@ void Game::JudgeInput()
     if (romajiLine_)
         return JudgeRomaji();
     const std::uint64_t serial = gameSerial_;
+    // More than one character at once is a phrase the input method
+    // committed: the player's time went into the whole of it, none of its
+    // characters took a time of its own.
+    const QString arrived = screen_.inputText();
+    qsizetype unkeyed = arrived.toUcs4().size() > 1 ? arrived.size() : 0;
     for (;;) {
         const QString typed = screen_.inputText();
         if (typed.isEmpty())
@@ -467,7 +472,9 @@ void Game::JudgeInput()
         const QString typedTrim = TrimBlanks(typed);
         const QString targetTrim = TrimBlanks(targetLine_);
         const bool hit = FirstCharactersMatch(typedTrim, targetTrim);
-        CountJudgedKey(FirstCharacter(targetTrim), hit);
+        const QStringView typedFirst = FirstCharacter(typedTrim.isEmpty() ? QStringView(typed) : typedTrim);
+        CountJudgedKey(FirstCharacter(targetTrim), typedFirst, hit, unkeyed == 0);
+        unkeyed = std::max<qsizetype>(0, unkeyed - 1);
 
         if (hit) {
             EchoChant();
@@ -517,7 +524,7 @@ void Game::JudgeRomaji()
         const bool hit = romajiLine_->type(key).hit;
         const QChar asked = hit ? key : romajiLine_->nextKey();
         const QString expected = asked.isNull() ? QString() : QString(asked);
-        CountJudgedKey(expected, hit);
+        CountJudgedKey(expected, QStringView(&key, 1), hit, true);
 
         if (hit) {
             ScoreHit();
@@ -596,7 +603,7 @@ bool Game::FlashMiss(std::uint64_t serial)
     return valid;
 }
 
-void Game::CountJudgedKey(QStringView target, bool hit)
+void Game::CountJudgedKey(QStringView target, QStringView typed, bool hit, bool timed)
 {
     // Counted time, as the game's clock counts it: the training pause after a
     // hit is the game's, not the player's. It is added as the pause begins,
@@ -616,6 +623,12 @@ void Game::CountJudgedKey(QStringView target, bool hit)
     ++stats.targeted;
     if (!hit) {
         ++stats.missed;
+        if (!typed.isEmpty())
+            ++stats.typedInstead[typed.toString()];
+    } else if (!timed) {
+        ++result_.committedHits;
+        if (before != kNoKey)
+            result_.committedSeconds += keyAt_ - before;
     } else if (before != kNoKey) {
         stats.hitSeconds += keyAt_ - before;
         ++stats.timedHits;

@@ -142,10 +142,12 @@ private:
     bool FlashMiss(std::uint64_t serial);
     // What the history keeps of one judged key: the target (the characters
     // the line asked for, empty when it asked for nothing) counts as
-    // targeted, a miss also as missed, and a hit adds the time since the
-    // key before. Every judge calls it once a key, hit or miss, before it
-    // acts on the key; the key's moment is then in keyAt_.
-    void CountJudgedKey(QStringView target, bool hit);
+    // targeted, a miss also as missed with the character typed instead, and
+    // a timed hit adds the time since the key before (an untimed one, part
+    // of a committed phrase, adds it to the phrase's). Every judge calls it
+    // once a key, hit or miss, before it acts on the key; the key's moment
+    // is then in keyAt_.
+    void CountJudgedKey(QStringView target, QStringView typed, bool hit, bool timed);
     void EchoChant();
     void RefreshCounters();
     bool passStillValid(std::uint64_t serial) const;

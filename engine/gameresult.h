@@ -22,6 +22,8 @@ struct TargetStats {
     // key before them in the same game (the first key of a game has none).
     double hitSeconds = 0;
     int timedHits = 0;
+    // On each miss, the character typed instead, and how often.
+    std::map<QString, int> typedInstead = {};
 };
 
 struct GameResult {
@@ -57,6 +59,12 @@ struct GameResult {
     // Keyed by the target character (a letter of a chant, a character of a
     // training line, or whatever the mode types against).
     std::map<QString, TargetStats> targets;
+
+    // Characters hit in one go through an input method, a whole phrase
+    // committed at once: no key of theirs has a time of its own, so their
+    // time (from the key before to the commit) is kept here, whole.
+    int committedHits = 0;
+    double committedSeconds = 0;
 
     // Chant games: the seconds each completed unit took, "eya" and "hiku"
     // apart, in the order typed.

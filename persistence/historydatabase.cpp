@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <initializer_list>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <thread>
@@ -80,10 +81,66 @@ const char *const kStepTo2[] = {
     "ALTER TABLE %1.game DROP COLUMN text_hash",
 };
 
+const char *const kStepTo3[] = {
+    // What was typed instead on each miss, per game and target character.
+    "CREATE TABLE %1.miss ("
+    " game_id INTEGER NOT NULL,"
+    " ch TEXT NOT NULL,"
+    " typed TEXT NOT NULL,"
+    " times INTEGER NOT NULL,"
+    " PRIMARY KEY (game_id, ch, typed)) WITHOUT ROWID",
+    // Characters hit in phrases committed whole, and the time those took:
+    // none of them has a time of its own in target. Games before this knew
+    // no such thing and count none.
+    "ALTER TABLE %1.game ADD COLUMN committed_hits INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE %1.game ADD COLUMN committed_ms INTEGER NOT NULL DEFAULT 0",
+    // The progress chart reads these of every game in a group: from the
+    // index alone, without a row's unit times and texts.
+    "CREATE INDEX %1.game_progress ON game (mode, time_limit, abandoned, played_at, speed, accuracy, score)",
+    // Each group's sums, kept as games are added: the keys of ten thousand
+    // training games are a million rows, too many to sum as a window opens.
+    "CREATE TABLE %1.group_total ("
+    " mode INTEGER NOT NULL,"
+    " time_limit INTEGER NOT NULL,"
+    " abandoned INTEGER NOT NULL,"
+    " games INTEGER NOT NULL,"
+    " first_at INTEGER NOT NULL,"
+    " last_at INTEGER NOT NULL,"
+    " committed_games INTEGER NOT NULL,"
+    " committed_hits INTEGER NOT NULL,"
+    " committed_ms INTEGER NOT NULL,"
+    " unit_games INTEGER NOT NULL,"
+    " PRIMARY KEY (mode, time_limit, abandoned)) WITHOUT ROWID",
+    "CREATE TABLE %1.target_total ("
+    " mode INTEGER NOT NULL,"
+    " time_limit INTEGER NOT NULL,"
+    " abandoned INTEGER NOT NULL,"
+    " ch TEXT NOT NULL,"
+    " targeted INTEGER NOT NULL,"
+    " missed INTEGER NOT NULL,"
+    " hit_ms INTEGER NOT NULL,"
+    " timed_hits INTEGER NOT NULL,"
+    " PRIMARY KEY (mode, time_limit, abandoned, ch)) WITHOUT ROWID",
+    "CREATE TABLE %1.miss_total ("
+    " mode INTEGER NOT NULL,"
+    " time_limit INTEGER NOT NULL,"
+    " abandoned INTEGER NOT NULL,"
+    " ch TEXT NOT NULL,"
+    " typed TEXT NOT NULL,"
+    " times INTEGER NOT NULL,"
+    " PRIMARY KEY (mode, time_limit, abandoned, ch, typed)) WITHOUT ROWID",
+    "INSERT INTO %1.group_total SELECT mode, time_limit, abandoned, COUNT(*), MIN(played_at), MAX(played_at),"
+    " 0, 0, 0, SUM(hero_units IS NOT NULL OR rival_units IS NOT NULL) FROM %1.game"
+    " GROUP BY mode, time_limit, abandoned",
+    "INSERT INTO %1.target_total SELECT g.mode, g.time_limit, g.abandoned, x.ch, SUM(x.targeted),"
+    " SUM(x.missed), SUM(x.hit_ms), SUM(x.timed_hits) FROM %1.game g JOIN %1.target x ON x.game_id = g.id"
+    " GROUP BY g.mode, g.time_limit, g.abandoned, x.ch",
+};
+
 struct Step {
     std::span<const char *const> statements;
 };
-const Step kSteps[] = {{kStepTo1}, {kStepTo2}};
+const Step kSteps[] = {{kStepTo1}, {kStepTo2}, {kStepTo3}};
 static_assert(std::size(kSteps) == kHistoryVersion);
 
 QString Sql(const char *statement, const QString &schema)
@@ -355,15 +412,17 @@ QSqlError UpgradeHistory(const QSqlDatabase &db, const QString &schema, int toVe
 }
 
 GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
-    : db_(db), game_(db), text_(db), textId_(db), target_(db), known_(db)
+    : db_(db), game_(db), text_(db), textId_(db), target_(db), known_(db), miss_(db), groupTotal_(db),
+      targetTotal_(db), missTotal_(db)
 {
     // A null text is stored as an empty one: a game with no key typed has
     // empty figures, and a null path would never match itself.
     game_.prepare(Sql("INSERT INTO %1.game (played_at, mode, time_limit, abandoned, text_id,"
                       " judged, correct, accuracy, speed, peak, score, rank_index, rank_title,"
-                      " hero_units, rival_units) VALUES (?, ?, ?, ?, ?, COALESCE(?, ''),"
+                      " hero_units, rival_units, committed_hits, committed_ms)"
+                      " VALUES (?, ?, ?, ?, ?, COALESCE(?, ''),"
                       " COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''), COALESCE(?, ''),"
-                      " COALESCE(?, ''), ?, COALESCE(?, ''), ?, ?)",
+                      " COALESCE(?, ''), ?, COALESCE(?, ''), ?, ?, ?, ?)",
                       schema));
     text_.prepare(Sql("INSERT INTO %1.training_text (path, hash)"
                       " VALUES (COALESCE(?, ''), COALESCE(?, '')) ON CONFLICT DO NOTHING",
@@ -373,6 +432,23 @@ GameInserter::GameInserter(const QSqlDatabase &db, const QString &schema)
                         schema));
     target_.prepare(Sql("INSERT INTO %1.target VALUES (?, ?, ?, ?, ?, ?)", schema));
     known_.prepare(Sql("SELECT 1 FROM %1.game WHERE mode = ? AND time_limit = ? AND played_at = ?", schema));
+    miss_.prepare(Sql("INSERT INTO %1.miss VALUES (?, ?, ?, ?)", schema));
+    groupTotal_.prepare(Sql("INSERT INTO %1.group_total VALUES (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)"
+                            " ON CONFLICT DO UPDATE SET games = games + 1,"
+                            " first_at = MIN(first_at, excluded.first_at), last_at = MAX(last_at, excluded.last_at),"
+                            " committed_games = committed_games + excluded.committed_games,"
+                            " committed_hits = committed_hits + excluded.committed_hits,"
+                            " committed_ms = committed_ms + excluded.committed_ms,"
+                            " unit_games = unit_games + excluded.unit_games",
+                            schema));
+    targetTotal_.prepare(Sql("INSERT INTO %1.target_total VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
+                             " ON CONFLICT DO UPDATE SET targeted = targeted + excluded.targeted,"
+                             " missed = missed + excluded.missed, hit_ms = hit_ms + excluded.hit_ms,"
+                             " timed_hits = timed_hits + excluded.timed_hits",
+                             schema));
+    missTotal_.prepare(Sql("INSERT INTO %1.miss_total VALUES (?, ?, ?, ?, ?, ?)"
+                           " ON CONFLICT DO UPDATE SET times = times + excluded.times",
+                           schema));
 }
 
 bool GameInserter::Known(const GameResult &game)
@@ -433,19 +509,33 @@ bool GameInserter::Insert(const GameResult &game)
     };
     game_.addBindValue(units(game.heroUnitSeconds));
     game_.addBindValue(units(game.rivalUnitSeconds));
+    game_.addBindValue(game.committedHits);
+    game_.addBindValue(qint64(std::llround(game.committedSeconds * 1000)));
     if (!Exec(game_))
         return false;
     const qint64 gameId = game_.lastInsertId().toLongLong();
-
+    // Bound just before each statement runs, so that one that fails leaves
+    // nothing bound for the next game.
+    const auto run = [this](QSqlQuery &q, std::initializer_list<QVariant> values) {
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        return Exec(q);
+    };
+    const int mode = int(game.gameMode), limit = game.timeLimitSeconds, abandoned = game.abandoned ? 1 : 0;
+    const qint64 at = game.playedAt.toMSecsSinceEpoch();
+    if (!run(groupTotal_, {mode, limit, abandoned, at, at, game.committedHits > 0 ? 1 : 0, game.committedHits,
+                           qint64(std::llround(game.committedSeconds * 1000)),
+                           game.heroUnitSeconds.empty() && game.rivalUnitSeconds.empty() ? 0 : 1}))
+        return false;
     for (const auto &[ch, stats] : game.targets) {
-        target_.addBindValue(gameId);
-        target_.addBindValue(ch);
-        target_.addBindValue(stats.targeted);
-        target_.addBindValue(stats.missed);
-        target_.addBindValue(qint64(std::llround(stats.hitSeconds * 1000)));
-        target_.addBindValue(stats.timedHits);
-        if (!Exec(target_))
+        const qint64 hitMs = std::llround(stats.hitSeconds * 1000);
+        if (!run(target_, {gameId, ch, stats.targeted, stats.missed, hitMs, stats.timedHits})
+            || !run(targetTotal_, {mode, limit, abandoned, ch, stats.targeted, stats.missed, hitMs, stats.timedHits}))
             return false;
+        for (const auto &[typed, times] : stats.typedInstead) {
+            if (!run(miss_, {gameId, ch, typed, times}) || !run(missTotal_, {mode, limit, abandoned, ch, typed, times}))
+                return false;
+        }
     }
     return true;
 }

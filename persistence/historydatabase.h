@@ -24,7 +24,7 @@ inline const QString kHistoryFileName = QStringLiteral("typetoki-history.sqlite"
 
 // The layout the game writes. Each version's step is kept in
 // UpgradeHistory, so a file of any earlier version is brought up to date.
-constexpr int kHistoryVersion = 2;
+constexpr int kHistoryVersion = 3;
 
 QString HistoryPath(const QString &dataFolder);
 // Where the games the history could not take wait for the next start.
@@ -116,7 +116,9 @@ public:
 private:
     bool Exec(QSqlQuery &query);
     QSqlDatabase db_;
-    QSqlQuery game_, text_, textId_, target_, known_;
+    QSqlQuery game_, text_, textId_, target_, known_, miss_;
+    // Each group's sums, kept up to date with every game.
+    QSqlQuery groupTotal_, targetTotal_, missTotal_;
     QString lastError_;
     HistoryFault lastFault_ = HistoryFault::None;
 };

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -26,11 +27,14 @@ struct HistoryGroup {
 };
 
 struct ProgressPoint {
-    QDateTime playedAt;
+    // Milliseconds since 1970: a QDateTime in local time costs a time zone
+    // look-up each, too many for a hundred thousand games.
+    qint64 playedAt = 0;
     double speed = 0;     // the final speed shown, characters per second
     double accuracy = 0;  // percent
     double average10 = 0;  // mean speed of this game and the nine before it
     double best = 0;       // best speed up to this game
+    double score = 0;
 };
 
 // Finished games with their running figures, and abandoned ones apart: a
@@ -47,6 +51,20 @@ struct TargetFigures {
     qint64 missed = 0;
     qint64 timedHits = 0;
     double hitSeconds = 0;
+    // What was typed instead on its misses, most often first.
+    std::vector<std::pair<QString, qint64>> typedInstead;
+};
+
+// Which games of a group the keys' and units' times come from.
+struct TimeSources {
+    qint64 games = 0;
+    QDateTime first, last;
+    // Games with characters committed as whole phrases, those characters,
+    // and the time the phrases took: counted, but timed only as a whole.
+    qint64 committedGames = 0;
+    qint64 committedHits = 0;
+    double committedSeconds = 0;
+    qint64 unitGames = 0;  // games with chant units
 };
 
 struct UnitTimes {
@@ -63,6 +81,15 @@ struct StoredGame {
 // The middle value (the mean of the two middle ones for an even count);
 // 0 for none.
 double Median(std::vector<float> values);
+
+// Times as the window shows them, in seconds with three decimals. Unit
+// times are whole milliseconds, so their median is taken on those: a
+// median of 163.5 ms is 0.164, not the 0.163 the float 0.1635 would give.
+double MedianMillis(const std::vector<float> &seconds);
+QString MillisText(double millis);
+
+// The modes by the names the window gives them.
+QString ModeName(int gameMode);
 
 class HistoryReader {
 public:
@@ -84,13 +111,25 @@ public:
     // Every target character of the group, most missed first.
     std::vector<TargetFigures> Targets(const HistoryGroup &group);
     UnitTimes Units(const HistoryGroup &group);
+    TimeSources TimesOf(const HistoryGroup &group);
     // The latest games of every mode, abandoned ones too, newest first;
     // withDetail adds the targets and unit times.
     std::vector<StoredGame> RecentGames(int count, bool withDetail = false);
+    // Every game of the group's mode and time limit, abandoned ones too,
+    // newest first, without detail.
+    std::vector<StoredGame> GamesOf(const HistoryGroup &group);
+    // Adds a listed game's targets, with what was typed on each miss.
+    void AddDetail(StoredGame &game);
 
+    // Called now and then with the games written so far and all of them;
+    // false stops the export.
+    using ExportProgress = std::function<bool(qint64 done, qint64 total)>;
     // Every game, oldest first, one CSV line each (UTF-8 with a byte order
     // mark, so spreadsheets read the Japanese), written through QSaveFile.
-    bool ExportCsv(const QString &file, QString *error = nullptr);
+    // With detailFile, a second file has one line per game and target
+    // character and one per chant unit.
+    bool ExportCsv(const QString &file, QString *error = nullptr, const QString &detailFile = QString(),
+                   const ExportProgress &progress = ExportProgress());
 
 private:
     void Open(const QString &path);

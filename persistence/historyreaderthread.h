@@ -56,6 +56,12 @@ public:
     {
         return Run([=](HistoryReader &r) { return r.RecentGames(count, withDetail); });
     }
+    TimeSources TimesOf(const HistoryGroup &g) { return Run([g](HistoryReader &r) { return r.TimesOf(g); }); }
+    std::vector<StoredGame> GamesOf(const HistoryGroup &g)
+    {
+        return Run([g](HistoryReader &r) { return r.GamesOf(g); });
+    }
+    void AddDetail(StoredGame &game) { Run([&game](HistoryReader &r) { r.AddDetail(game); }); }
     bool ExportCsv(const QString &file, QString *error = nullptr);
 
 private:

@@ -3,7 +3,10 @@
 # statistics window's pictures under a virtual X display:
 #   scripts/history_screenshots.sh [build-dir] [out-dir]
 # writes out-dir/history-progress.png, history-keys.png (a key's figures on
-# hover), history-training.png, history-units.png and history-games.png.
+# hover), history-training.png, history-units.png and history-games.png;
+# then the progress chart of a first game (history-progress-1.png), of three
+# games of one evening (history-progress-3.png) and of 100,000 games over
+# ten years (history-progress-100000.png, about half a minute to fill).
 set -euo pipefail
 build=${1:-build}
 out=${2:-docs}
@@ -66,9 +69,23 @@ xdotool windowfocus --sync "$win"
 eval "$(xdotool getwindowgeometry --shell "$win")"
 # Y sits a little right of the middle of the second row of keys.
 for dx in 0 4 8; do
-  xdotool mousemove $((X + WIDTH / 2 - 20 + dx)) $((Y + 200)) sleep 0.2
+  xdotool mousemove $((X + WIDTH / 2 - 20 + dx)) $((Y + 240)) sleep 0.2
 done
 sleep 1.5
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/history-keys.png"
 echo "$out/history-keys.png"
 close_window
+
+# The progress chart at its extremes, each on a history of its own.
+base=$work
+for games in 1 3; do
+  work=$base/sitting-$games
+  mkdir -p "$work"
+  "$tool" sitting "$work" "$games"
+  open_window 0 1 60; shot "history-progress-$games"; close_window
+done
+work=$base/years
+mkdir -p "$work"
+"$tool" fill "$work" 100000 3650 17 >/dev/null
+open_window 0 1 60; shot history-progress-100000; close_window
+work=$base

@@ -9,10 +9,12 @@
 #include "ui/dialogs.h"
 #include "ui/keyboardwidget.h"
 
+#include <QAbstractTableModel>
 #include <QDialog>
 #include <QTransform>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,12 +26,31 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTabWidget;
-class QTableWidget;
+class QSortFilterProxyModel;
+class QTableView;
 class QXYSeries;
 
 namespace typetoki {
 
 class HistoryStore;
+
+// The games of a group as rows; each column sorts by its value, numbers as
+// numbers, through the sort role.
+class GamesModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { kWhen, kScore, kJudged, kCorrect, kAccuracy, kSpeed, kPeak, kRank, kText, kNotes, kColumns };
+    using QAbstractTableModel::QAbstractTableModel;
+    void setGames(std::vector<StoredGame> games);
+    const StoredGame &game(int row) const { return games_[size_t(row)]; }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<StoredGame> games_;
+};
 
 class frmHistory : public QDialog {
     Q_OBJECT
@@ -49,8 +70,15 @@ public:
     // The player closed the window with the practice button.
     bool practiceAsked() const { return practiceAsked_; }
 
-    // Writes the whole history to file; a message box says why not.
+    // Writes the whole history to file (and, with the box ticked, the keys
+    // and units of every game beside it, in DetailCsvPath) on a thread of
+    // its own, with a progress dialog; a message box says why not.
     bool SaveCsv(const QString &file);
+    static QString DetailCsvPath(const QString &file);
+
+    // The detail of the game in a row of the list, as a double-click
+    // opens it (closed with the window).
+    QDialog *OpenGameDetail(int row);
 
     enum Tab { kProgressTab, kKeysTab, kUnitsTab, kGamesTab };
 
@@ -67,14 +95,21 @@ public:
     QXYSeries *bestSeries = nullptr;
     QXYSeries *accuracySeries = nullptr;
     QXYSeries *abandonedSeries = nullptr;
+    QCheckBox *byDate = nullptr;  // the x-axis in dates rather than games
+    QChartView *scoreView = nullptr;
+    QXYSeries *scoreSeries = nullptr;
     KeyboardPicture *keyboard = nullptr;
+    QLabel *keysSources = nullptr;
     QChartView *missedView = nullptr;  // training texts only
     QLabel *unitStatus = nullptr;       // weak, improving and mastered kana
     QPushButton *practice = nullptr;
     QLabel *unitsSummary = nullptr;
     QChartView *unitsView = nullptr;
-    QTableWidget *gamesTable = nullptr;
+    GamesModel *gamesModel = nullptr;
+    QSortFilterProxyModel *gamesProxy = nullptr;
+    QTableView *gamesView = nullptr;
     QPushButton *saveCsv = nullptr;
+    QCheckBox *csvDetail = nullptr;
 
 private:
     void buildControls();
@@ -86,6 +121,9 @@ private:
     void chooseCsvFile();
 
     Dialogs &dialogs_;
+    // For the export's own reader on its thread.
+    QString historyPath_;
+    std::vector<GameResult> unwritten_;
     std::unique_ptr<HistoryReaderThread> reader_;
     HistoryGroup group_;
     QButtonGroup *modeGroup_ = nullptr;

@@ -228,6 +228,28 @@ void PaintScale(QPainter &p, const QTransform &toPixels, double u)
 
 }  // namespace
 
+// A target as a label: blanks would not show.
+QString Shown(const QString &target)
+{
+    if (target == QLatin1String(" "))
+        return QStringLiteral("␣");
+    if (target == QStringLiteral("\u3000"))
+        return QStringLiteral("全␣");
+    return target;
+}
+
+// What was typed instead of a target, most often first: "x 3 回、z 1 回".
+QString TypedInstead(const std::vector<std::pair<QString, qint64>> &typed, size_t most)
+{
+    QStringList parts;
+    for (const auto &[ch, times] : typed) {
+        if (parts.size() == qsizetype(most))
+            break;
+        parts << QStringLiteral("%1 %2 回").arg(Shown(ch)).arg(times);
+    }
+    return parts.join(QStringLiteral("、"));
+}
+
 KeyboardPicture::KeyboardPicture(QWidget *parent, Look look)
     : QWidget(parent), look_(look), sums_(Layout().size()), flashEnd_(new QTimer(this))
 {
@@ -260,6 +282,8 @@ void KeyboardPicture::setTargets(const std::vector<TargetFigures> &targets)
         s.missed += t.missed;
         s.timedHits += t.timedHits;
         s.hitSeconds += t.hitSeconds;
+        for (const auto &[typed, times] : t.typedInstead)
+            s.typedInstead[typed] += times;
     }
     base_ = QPixmap();
     update();
@@ -364,7 +388,12 @@ QString KeyboardPicture::figuresAt(QPoint point) const
                        .arg(s.missed)
                        .arg(Percent(double(s.missed) / double(s.targeted)));
     if (s.timedHits > 0)
-        text += QStringLiteral("\n打つまでの平均 %1 秒").arg(s.hitSeconds / double(s.timedHits), 0, 'f', 3);
+        text += QStringLiteral("\n打つまでの平均 %1 秒").arg(MillisText(s.hitSeconds * 1000 / double(s.timedHits)));
+    if (!s.typedInstead.empty()) {
+        std::vector<std::pair<QString, qint64>> typed(s.typedInstead.begin(), s.typedInstead.end());
+        std::stable_sort(typed.begin(), typed.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
+        text += QStringLiteral("\nよく打ち間違える文字：") + TypedInstead(typed);
+    }
     return text;
 }
 

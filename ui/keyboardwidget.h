@@ -10,11 +10,19 @@
 #include <QPixmap>
 #include <QTransform>
 #include <QWidget>
+#include <map>
+#include <utility>
 #include <vector>
 
 class QTimer;
 
 namespace typetoki {
+
+// A target as a label: blanks would not show.
+QString Shown(const QString &target);
+// What was typed instead of a target, most often first: "x 3 回、z 1 回",
+// the first few only.
+QString TypedInstead(const std::vector<std::pair<QString, qint64>> &typed, size_t most = 5);
 
 class KeyboardPicture : public QWidget {
     Q_OBJECT
@@ -54,6 +62,7 @@ private:
     struct Sum {
         qint64 targeted = 0, missed = 0, timedHits = 0;
         double hitSeconds = 0;
+        std::map<QString, qint64> typedInstead;
     };
     double rows() const;          // key heights the widget holds
     double unit() const;

@@ -153,4 +153,18 @@ esac
 finish_game "$program" "$limit"
 quit_game
 check_record "$program" "$mode" "$limit" "$passes"
+# The history: 日本語 came as phrases, none of its characters timed (a time
+# of 0 ms each was the fault), all six counted as committed; 本 typed alone
+# where 日 was wanted is a miss that says so, twice.
+if [ "$case" = japanese ]; then
+  python3 - "$program/typetoki-history.sqlite" <<'PY' || fail "the history does not hold the phrases as typed"
+import sqlite3, sys
+db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
+(hits, ms), = db.execute("SELECT committed_hits, committed_ms FROM game")
+timed = db.execute("SELECT ch, hit_ms, timed_hits FROM target WHERE timed_hits > 0").fetchall()
+misses = db.execute("SELECT ch, typed, times FROM miss").fetchall()
+print("committed", hits, ms, "timed", timed, "misses", misses)
+sys.exit(0 if hits == 6 and ms > 0 and timed == [] and misses == [("日", "本", 2)] else 1)
+PY
+fi
 echo "PASSED: $(tr -d '\r' < "$program/tkscore.ini")"

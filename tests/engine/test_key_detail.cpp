@@ -32,6 +32,9 @@ struct DetailCase {
     std::optional<double> endAt;  // END then; otherwise the 10 s run out
     std::map<QString, TargetStats> targets;
     std::vector<float> heroUnits, rivalUnits;
+    // Characters of phrases committed whole, and the phrases' time.
+    int committedHits = 0;
+    double committedSeconds = 0;
 };
 
 void PrintTo(const DetailCase &c, std::ostream *os)
@@ -80,6 +83,7 @@ void ExpectTargets(const GameResult &got, const std::map<QString, TargetStats> &
         EXPECT_EQ(g.missed, stats.missed);
         EXPECT_EQ(g.timedHits, stats.timedHits);
         EXPECT_NEAR(g.hitSeconds, stats.hitSeconds, 1e-6);  // the pause is a float
+        EXPECT_EQ(g.typedInstead, stats.typedInstead);
     }
 }
 
@@ -106,6 +110,8 @@ TEST_P(KeyDetailTest, EveryJudgedKeyIsCountedAgainstItsTarget)
         ExpectTargets(result, c.targets);
         ExpectUnits(result.heroUnitSeconds, c.heroUnits);
         ExpectUnits(result.rivalUnitSeconds, c.rivalUnits);
+        EXPECT_EQ(result.committedHits, c.committedHits);
+        EXPECT_NEAR(result.committedSeconds, c.committedSeconds, 1e-6);
         int judged = 0;
         for (const auto &[target, stats] : result.targets)
             judged += stats.targeted;
@@ -132,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0.5, "e"}, {0.85, "y"}, {1.2, "a"}, {1.55, "e"}, {1.9, "y"}, {2.25, "a"},
                     {2.6, "e"}, {2.95, "X"}, {3.3, "y"}, {3.65, "a"}},
                    {},
-                   {{"e", {3, 0, 0.7, 2}}, {"y", {4, 1, 1.05, 3}}, {"a", {3, 0, 1.05, 3}}},
+                   {{"e", {3, 0, 0.7, 2}}, {"y", {4, 1, 1.05, 3, {{"X", 1}}}}, {"a", {3, 0, 1.05, 3}}},
                    {0.7f, 0.7f, 1.05f},
                    {}},
         DetailCase{"rival, uneven keys",
@@ -161,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"ab"},
                    {{0.5, "a"}, {1.0, "b"}, {1.5, "x"}, {1.9, "\b"}, {2.0, "a"}},
                    {},
-                   {{"a", {3, 1, 0.5, 1}}, {"b", {1, 0, 0.4, 1}}},
+                   {{"a", {3, 1, 0.5, 1, {{"x", 1}}}}, {"b", {1, 0, 0.4, 1}}},
                    {},
                    {}},
         // b comes during a's pause: no time of the player's own, never less.
@@ -174,15 +180,31 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {}},
         // Composed text judged by Enter: 𠮷 is two keys of the game, one
-        // character of the history.
+        // character of the history, and alone a commit of one character,
+        // timed; 𠮷野 at once is a phrase, none of it timed.
         DetailCase{"training character beyond U+FFFF",
                    4,
                    {"𠮷野"},
                    {{0.5, "𠮷野", true}, {1.5, "𠮷", true}},
                    {},
-                   {{"𠮷", {2, 0, 0.7, 1}}, {"野", {1, 0, 0, 1}}},
+                   {{"𠮷", {2, 0, 0.7, 1}}, {"野", {1, 0, 0, 0}}},
                    {},
-                   {}}),
+                   {},
+                   2,
+                   0},
+        // The phrase took 1.9 s of the player's (2.5 less the first key and
+        // its pause): kept whole, none of it given to な.
+        DetailCase{"training phrase committed through the input method",
+                   4,
+                   {"かな漢字"},
+                   {{0.5, "か", true}, {2.5, "な漢字", true}, {3.5, "x"}, {3.9, "\b"}},
+                   {},
+                   {{"か", {2, 1, 0, 0, {{"x", 1}}}}, {"な", {1, 0, 0, 0}}, {"漢", {1, 0, 0, 0}},
+                    {"字", {1, 0, 0, 0}}},
+                   {},
+                   {},
+                   3,
+                   1.9}),
     [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(KeyDetail, VsKeepsEachChantsUnitsApart)

@@ -553,6 +553,7 @@ TEST_F(HistoryReaderTest, KeysAndUnitsAreSummedOverTheGroup)
         ASSERT_EQ(targets.size(), 2u);
         // Most missed first: y misses 1+2+0+... = 12 in twelve games.
         const TargetFigures &y = targets[0];
+        EXPECT_TRUE(y.typedInstead.empty()) << "no miss of these games says what was typed";
         const TargetFigures &e = targets[1];
         EXPECT_EQ(y.target, QStringLiteral("y"));
         EXPECT_EQ(y.missed, 12);
@@ -566,6 +567,20 @@ TEST_F(HistoryReaderTest, KeysAndUnitsAreSummedOverTheGroup)
         EXPECT_TRUE(units.rival.empty());
     }
     EXPECT_NEAR(Median(reader.Units({1, 60, false}).hero), 0.65, 1e-6);
+
+    // Games still in memory add to the file's sums, once: the one the file
+    // already holds (same group and moment) is not counted again.
+    GameResult extra = Game(1, 60, 20, QStringLiteral("5"));
+    extra.targets[QStringLiteral("y")] = {3, 3, 0, 0, {{QStringLiteral("t"), 3}}};
+    GameResult again = Game(1, 60, 1, QStringLiteral("1"));
+    again.targets[QStringLiteral("y")] = {10, 10, 0, 0};
+    HistoryReader both(HistoryPath(dir_.path()), {extra, again});
+    const TargetFigures y = both.Targets({1, 60, false}).at(0);
+    EXPECT_EQ(y.missed, 15);
+    EXPECT_EQ(y.targeted, 123);
+    ASSERT_EQ(y.typedInstead.size(), 1u);
+    EXPECT_EQ(y.typedInstead[0].second, 3);
+    EXPECT_EQ(both.TimesOf({1, 60, false}).games, 13);
     EXPECT_DOUBLE_EQ(Median({3.0f, 1.0f, 2.0f}), 2.0);
     EXPECT_DOUBLE_EQ(Median({}), 0.0);
 }
@@ -585,14 +600,124 @@ TEST_F(HistoryReaderTest, TheCsvHoldsEveryGameOldestFirstQuotedWhereNeeded)
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 1 + 16 + 1);  // header, games, and the empty rest after the last CR LF
     EXPECT_TRUE(lines[0].startsWith(U("日時,種目,制限時間[秒],中断,")));
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2026-11-03 12:01:00,1,60,0,")));
-    EXPECT_TRUE(lines[13].contains(QStringLiteral(",1,60,1,"))) << "abandoned games are listed too";
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("2026-11-03 12:01:00,Rexa,60,0,")));
+    EXPECT_TRUE(lines[13].contains(QStringLiteral(",Rexa,60,1,"))) << "abandoned games are listed too";
     EXPECT_TRUE(lines[16].contains(U(",\"/home/player/文章/\"\"稽古\"\", 二.txt\",0123456789abcdef,3,0.401,1,1.250")))
         << lines[16].toStdString();
     EXPECT_TRUE(lines[17].isEmpty());
 
     EXPECT_FALSE(reader.ExportCsv(dir_.filePath(QStringLiteral("no/such/folder/h.csv")), &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// Every layout a released game wrote: its games all come through the
+// upgrade, and the games after it keep what was typed on each miss.
+TEST(HistoryUpgradeTest, EveryEarlierVersionKeepsEveryGameAndGainsTheMisses)
+{
+    struct Case {
+        int version;
+        const char *insert;  // %1: the game's number
+    };
+    const Case cases[] = {
+        {1, "INSERT INTO game VALUES (%1, %1 * 1000, 4, 60, 0, '/t.txt', 'h', '10', '9', '90', '%1', '', '5', 1,"
+            " 'x', NULL, NULL)"},
+        {2, "INSERT INTO game (id, played_at, mode, time_limit, abandoned, judged, correct, accuracy, speed, peak,"
+            " score, rank_index, rank_title) VALUES (%1, %1 * 1000, 4, 60, 0, '10', '9', '90', '%1', '', '5', 1, 'x')"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.version);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        {
+            ScopedConnection old(HistoryPath(dir.path()), QString());
+            QSqlDatabase db = old.db();
+            ASSERT_TRUE(db.open());
+            ASSERT_FALSE(UpgradeHistory(db, QStringLiteral("main"), c.version).isValid());
+            QSqlQuery q(db);
+            for (int id = 1; id <= 50; ++id) {
+                ASSERT_TRUE(q.exec(QString::fromLatin1(c.insert).arg(id))) << q.lastError().text().toStdString();
+                ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO target VALUES (%1, 'a', 3, 1, 900, 2)").arg(id)));
+            }
+        }
+        GameResult later = Game(4, 60, 0, QStringLiteral("99"));
+        later.targets[U("あ")] = {4, 2, 0.5, 1, {{U("い"), 1}, {QStringLiteral("a"), 1}}};
+        later.committedHits = 12;
+        later.committedSeconds = 3.25;
+        HistoryDatabase db(HistoryPath(dir.path()));
+        ASSERT_EQ(db.Write({&later, 1}), HistoryFault::None) << db.lastError().toStdString();
+        db.Close();
+
+        const std::vector<GameResult> games = ReadBack(dir.path());
+        ASSERT_EQ(games.size(), 51u);
+        for (int i = 0; i < 50; ++i) {
+            EXPECT_EQ(games[size_t(i)].speedText, QString::number(i + 1));
+            EXPECT_EQ(games[size_t(i)].committedHits, 0);
+            ASSERT_EQ(games[size_t(i)].targets.count(QStringLiteral("a")), 1u);
+            EXPECT_EQ(games[size_t(i)].targets.at(QStringLiteral("a")).missed, 1);
+        }
+        const GameResult &last = games.back();
+        EXPECT_EQ(last.committedHits, 12);
+        EXPECT_DOUBLE_EQ(last.committedSeconds, 3.25);
+        ASSERT_EQ(last.targets.count(U("あ")), 1u);
+        EXPECT_EQ(last.targets.at(U("あ")).typedInstead, later.targets.at(U("あ")).typedInstead);
+        HistoryReader reader(HistoryPath(dir.path()));
+        const std::vector<TargetFigures> figures = reader.Targets({4, 60, false});
+        ASSERT_EQ(figures.size(), 2u);
+        EXPECT_EQ(figures[0].target, QStringLiteral("a"));  // 50 misses before あ's 2
+        EXPECT_EQ(figures[0].missed, 50) << "the upgrade sums the games it found";
+        const TimeSources times = reader.TimesOf({4, 60, false});
+        EXPECT_EQ(times.games, 51);
+        EXPECT_EQ(times.committedGames, 1);
+        EXPECT_EQ(times.committedHits, 12);
+        EXPECT_EQ(figures[1].typedInstead.size(), 2u);
+    }
+}
+
+// The export as the window shows things: modes by name, times rounded from
+// whole milliseconds, and the second file with the keys and the units.
+TEST_F(HistoryReaderTest, TheCsvNamesModesRoundsAsShownAndDetailsKeysAndUnits)
+{
+    std::vector<GameResult> games;
+    for (int mode = 1; mode <= 5; ++mode)
+        games.push_back(Game(mode, 120, 100 + mode, QStringLiteral("2")));
+    games[0].heroUnitSeconds = {0.163f, 0.164f};  // the median 163.5 ms
+    games[1].rivalUnitSeconds = {0.1f, 0.2f, 0.3f, 0.4f};
+    games[3].targets[U("稽")] = {5, 2, 1.0015, 2, {{U("経"), 2}}};
+    ASSERT_TRUE(WriteHistory(games));
+    HistoryReader reader(HistoryPath(dir_.path()));
+    const QString csv = dir_.filePath(QStringLiteral("h.csv")), keys = dir_.filePath(QStringLiteral("k.csv"));
+    QString error;
+    qint64 seen = 0;
+    ASSERT_TRUE(reader.ExportCsv(csv, &error, keys, [&](qint64 done, qint64 total) {
+        seen = done;
+        return done <= total;
+    })) << error.toStdString();
+    EXPECT_EQ(seen, 20);
+    const QStringList lines = QString::fromUtf8(ReadRaw(csv).mid(3)).split(QStringLiteral("\r\n"));
+    const QStringList detail = QString::fromUtf8(ReadRaw(keys).mid(3)).split(QStringLiteral("\r\n"));
+    struct Row {
+        const QStringList *file;
+        int line;
+        const char *starts;  // after the date
+        const char *ends;
+    };
+    for (const Row &r : {Row{&lines, 16, ",Rexa,120,0,", ",2,0.164,0,"},
+                         Row{&lines, 17, ",Volg,120,0,", ",0,,4,0.250"},
+                         Row{&lines, 18, ",対戦,120,0,", ",0,,0,"},
+                         Row{&lines, 19, ",修行,120,0,", ",0,,0,"},
+                         Row{&lines, 20, ",ﾛｰﾏ字,120,0,", ",0,,0,"}}) {
+        const QString line = r.file->value(r.line);
+        EXPECT_EQ(line.mid(19, QString(U(r.starts)).size()), U(r.starts)) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(U(r.ends))) << line.toStdString();
+    }
+    EXPECT_TRUE(detail.contains(U("2026-11-03 13:44:00,修行,120,キー,稽,5,2,0.501,経×2"))) << detail.join('\n').toStdString();
+    EXPECT_TRUE(detail.contains(U("2026-11-03 13:41:00,Rexa,120,eya,2,,,0.164,")));
+    EXPECT_EQ(detail.filter(U(",Volg,120,hiku,")).size(), 4);
+
+    // Stopped half way: neither file is touched.
+    ASSERT_TRUE(reader.ExportCsv(csv + ".2", &error, keys + ".2", [](qint64, qint64) { return false; }) == false);
+    EXPECT_FALSE(QFileInfo::exists(csv + ".2"));
+    EXPECT_FALSE(QFileInfo::exists(keys + ".2"));
 }
 
 }  // namespace

@@ -75,6 +75,26 @@ const double kModeShare[] = {35, 25, 15, 25};
 
 }  // namespace
 
+namespace {
+
+// What a slip types instead: a letter's neighbour on its row of keys, now
+// left now right; for other characters, the one that comes next.
+QString SlipOf(QChar c, int hit, const QString &line, qsizetype at)
+{
+    static const QString rows[] = {QStringLiteral("qwertyuiop"), QStringLiteral("asdfghjkl"),
+                                   QStringLiteral("zxcvbnm")};
+    for (const QString &row : rows) {
+        const qsizetype i = row.indexOf(c.toLower());
+        if (i >= 0) {
+            const qsizetype j = (hit % 2 == 0 && i > 0) || i + 1 == row.size() ? i - 1 : i + 1;
+            return QString(row[j]);
+        }
+    }
+    return QString(line[at < line.size() ? at : 0]);
+}
+
+}  // namespace
+
 GameResult RealisticGame(int gameMode, int timeLimitSeconds, const QDateTime &playedAt,
                          double keysPerSecond, double accuracyPercent, unsigned seed)
 {
@@ -129,6 +149,8 @@ GameResult RealisticGame(int gameMode, int timeLimitSeconds, const QDateTime &pl
         TargetStats &stats = game.targets[QString(c)];
         stats.targeted += 1 + slipped;
         stats.missed += slipped;
+        if (slipped > 0)
+            stats.typedInstead[SlipOf(c, hit, line, at)] += slipped;
         if (hit > 0) {
             stats.hitSeconds += seconds;
             ++stats.timedHits;

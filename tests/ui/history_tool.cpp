@@ -2,6 +2,9 @@
 //   typetoki_history_tool fill <folder> [games [days [seed]]]
 //     writes typetoki-history.sqlite in folder with that many realistic
 //     games (300 over 91 days unless told), all modes, getting faster;
+//   typetoki_history_tool sitting <folder> games
+//     writes that many one-minute Rexa games of one evening, two minutes
+//     apart, each a little faster;
 //   typetoki_history_tool show <folder> [tab [mode [seconds]]]
 //     opens the statistics window on it, on that tab (0 progress, 1 keys,
 //     2 chant units, 3 last games) and group (1 and 60 unless told).
@@ -36,6 +39,19 @@ int main(int argc, char *argv[])
         std::printf("%s\n", qPrintable(HistoryPath(args[1])));
         return 0;
     }
+    if (args.size() >= 3 && args[0] == QLatin1String("sitting")) {
+        QCoreApplication app(argc, argv);
+        std::vector<GameResult> games;
+        const QDateTime start(QDate(2026, 12, 8), QTime(21, 0));
+        for (int i = 0; i < args[2].toInt(); ++i)
+            games.push_back(testing::RealisticGame(1, 60, start.addSecs(120 * i), 4.2 + 0.3 * i, 94 + i, unsigned(i)));
+        QString error;
+        if (!testing::WriteHistory(args[1], games, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
     if (args.size() >= 2 && args[0] == QLatin1String("show")) {
         QApplication app(argc, argv);
         frmHistory window(HistoryPath(args[1]), {}, number(3, 1), number(4, 60));
@@ -44,7 +60,8 @@ int main(int argc, char *argv[])
         window.show();
         return app.exec();
     }
-    std::fprintf(stderr, "usage: %s fill <folder> [games [days [seed]]] | show <folder> [tab [mode [seconds]]]\n",
+    std::fprintf(stderr, "usage: %s fill <folder> [games [days [seed]]] | sitting <folder> games"
+                 " | show <folder> [tab [mode [seconds]]]\n",
                  argv[0]);
     return 2;
 }

@@ -1,4 +1,5 @@
 #include "ui/frmhistory.h"
+#include "ui/historycharts.h"
 
 #include "persistence/historystore.h"
 #include "support/samplehistory.h"
@@ -11,7 +12,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QTableWidget>
+#include <QDateTimeAxis>
+#include <QFile>
+#include <QValueAxis>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXYSeries>
@@ -23,11 +29,11 @@ namespace {
 
 const QDateTime kFirstDay(QDate(2026, 11, 2), QTime(20, 15));
 
-QStringList Column(const QTableWidget *table, int column)
+QStringList Column(const QAbstractItemModel *model, int column)
 {
     QStringList cells;
-    for (int row = 0; row < table->rowCount(); ++row)
-        cells << table->item(row, column)->text();
+    for (int row = 0; row < model->rowCount(); ++row)
+        cells << model->index(row, column).data().toString();
     return cells;
 }
 
@@ -63,12 +69,17 @@ TEST(frmHistoryTest, ShowsBothGamesOfTheStoreInTheChartsAndTheTable)
     EXPECT_TRUE(window.modeButtons[0]->isChecked());
     EXPECT_EQ(window.modeButtons[0]->text(), QStringLiteral("Rexa"));
 
-    // The chart: one point a game at its date, abandoned games left out.
-    ASSERT_EQ(window.speedSeries->count(), 2);
-    for (int i = 0; i < 2; ++i) {
-        const QPointF p = window.speedSeries->at(i);
-        EXPECT_EQ(qint64(p.x()), games[size_t(i)].playedAt.toMSecsSinceEpoch());
-        EXPECT_DOUBLE_EQ(p.y(), games[size_t(i)].speedText.toDouble());
+    // The chart: one point a game, counted or at its date, abandoned games
+    // left out; the score beside it.
+    for (bool dates : {true, false}) {
+        window.byDate->setChecked(dates);
+        ASSERT_EQ(window.speedSeries->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QPointF p = window.speedSeries->at(i);
+            EXPECT_EQ(qint64(p.x()), dates ? games[size_t(i)].playedAt.toMSecsSinceEpoch() : i + 1);
+            EXPECT_DOUBLE_EQ(p.y(), games[size_t(i)].speedText.toDouble());
+            EXPECT_DOUBLE_EQ(window.scoreSeries->at(i).y(), games[size_t(i)].scoreText.toDouble());
+        }
     }
     EXPECT_EQ(window.averageSeries->at(1).y(), (games[0].speedText.toDouble() + games[1].speedText.toDouble()) / 2);
     EXPECT_EQ(window.bestSeries->at(1).y(), 4.25);
@@ -81,10 +92,11 @@ TEST(frmHistoryTest, ShowsBothGamesOfTheStoreInTheChartsAndTheTable)
 
     // The table: the newest first, the abandoned game marked.
     window.tabs->setCurrentIndex(frmHistory::kGamesTab);
-    ASSERT_EQ(window.gamesTable->rowCount(), 3);
-    EXPECT_EQ(Column(window.gamesTable, 7), QStringList({cut.speedText, games[1].speedText, games[0].speedText}));
-    EXPECT_EQ(Column(window.gamesTable, 9), QStringList({QString(), games[1].rankTitle, games[0].rankTitle}));
-    EXPECT_EQ(Column(window.gamesTable, 10), QStringList({U("中断"), QString(), QString()}));
+    const QAbstractItemModel *list = window.gamesView->model();
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(Column(list, GamesModel::kSpeed), QStringList({cut.speedText, games[1].speedText, games[0].speedText}));
+    EXPECT_EQ(Column(list, GamesModel::kRank), QStringList({QString(), games[1].rankTitle, games[0].rankTitle}));
+    EXPECT_EQ(Column(list, GamesModel::kNotes), QStringList({U("中断"), QString(), QString()}));
 
     // Weak keys and unit times of both games (and, now asked for, the
     // abandoned one).
@@ -99,8 +111,10 @@ TEST(frmHistoryTest, ShowsBothGamesOfTheStoreInTheChartsAndTheTable)
     EXPECT_TRUE(window.unitsSummary->text().contains(QStringLiteral("%1 回").arg(units)))
         << window.unitsSummary->text().toStdString();
 
-    // Another group has none of them.
+    // Another group has none of them, in the list neither.
     window.modeButtons[1]->click();
+    window.tabs->setCurrentIndex(frmHistory::kGamesTab);
+    EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(window.gameMode(), 2);
     window.tabs->setCurrentIndex(frmHistory::kProgressTab);
     EXPECT_EQ(window.speedSeries->count(), 0);
@@ -147,6 +161,155 @@ TEST(frmHistoryTest, RomajiGamesAreAModeOfTheirOwnWithTheirKeys)
     window.tabs->setCurrentIndex(frmHistory::kProgressTab);
     ASSERT_EQ(window.speedSeries->count(), 1);
     EXPECT_DOUBLE_EQ(window.speedSeries->at(0).y(), training.speedText.toDouble());
+}
+
+// Numbers sort as numbers (10.5 after 9.75, an empty peak first), and a
+// double-click shows the game with what was typed on its misses.
+TEST(frmHistoryTest, TheListSortsEachColumnByItsValueAndOpensAGame)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::vector<GameResult> games;
+    for (const auto &[speed, peak, rank] : {std::tuple{"9.75", "", 3}, std::tuple{"10.5", "12", 30},
+                                            std::tuple{"2", "9.5", 12}}) {
+        GameResult g = RealisticGame(4, 60, kFirstDay.addDays(qint64(games.size())), 2, 95, 1);
+        g.speedText = QString::fromLatin1(speed);
+        g.peakText = QString::fromLatin1(peak);
+        g.rankIndex = rank;
+        g.rankTitle = QStringLiteral("R%1").arg(rank);
+        g.trainingTextPath = dir.filePath(QStringLiteral("稽古%1.txt").arg(games.size()));
+        games.push_back(g);
+    }
+    games[1].targets[U("稽")] = {60, 50, 1.0, 2, {{U("経"), 49}, {U("計"), 1}}};
+    ASSERT_TRUE(WriteHistory(dir.path(), games));
+    frmHistory window(HistoryPath(dir.path()), {}, 4, 60);
+    window.tabs->setCurrentIndex(frmHistory::kGamesTab);
+    struct Sort {
+        int column;
+        Qt::SortOrder order;
+        QStringList speeds;
+    };
+    for (const Sort &c : {Sort{GamesModel::kSpeed, Qt::AscendingOrder, {"2", "9.75", "10.5"}},
+                          Sort{GamesModel::kSpeed, Qt::DescendingOrder, {"10.5", "9.75", "2"}},
+                          Sort{GamesModel::kPeak, Qt::AscendingOrder, {"9.75", "2", "10.5"}},
+                          Sort{GamesModel::kRank, Qt::AscendingOrder, {"9.75", "2", "10.5"}},
+                          Sort{GamesModel::kWhen, Qt::DescendingOrder, {"2", "10.5", "9.75"}}}) {
+        SCOPED_TRACE(c.column);
+        window.gamesView->sortByColumn(c.column, c.order);
+        EXPECT_EQ(Column(window.gamesProxy, GamesModel::kSpeed), c.speeds);
+    }
+    EXPECT_EQ(Column(window.gamesProxy, GamesModel::kText), QStringList({U("稽古2.txt"), U("稽古1.txt"), U("稽古0.txt")}));
+
+    std::unique_ptr<QDialog> detail(window.OpenGameDetail(1));
+    ASSERT_TRUE(detail);
+    const auto *missed = detail->findChild<QTableWidget *>(QStringLiteral("missed"));
+    ASSERT_TRUE(missed);
+    ASSERT_GE(missed->rowCount(), 1);
+    EXPECT_EQ(missed->item(0, 0)->text(), U("稽"));
+    EXPECT_EQ(missed->item(0, 3)->text(), U("経 49 回、計 1 回"));
+
+    // Saved from its thread, the keys' file beside the games' when asked.
+    window.csvDetail->setChecked(true);
+    const QString csv = dir.filePath(QStringLiteral("games.csv"));
+    ASSERT_TRUE(window.SaveCsv(csv));
+    EXPECT_EQ(frmHistory::DetailCsvPath(csv), dir.filePath(QStringLiteral("games-keys.csv")));
+    QFile keys(frmHistory::DetailCsvPath(csv));
+    ASSERT_TRUE(keys.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(keys.readAll()).contains(U(",修行,60,キー,稽,60,50,")));
+}
+
+TEST(HistoryChartsTest, ColumnsKeepEveryPeakAndDipAndTheMean)
+{
+    std::vector<QPointF> points;
+    unsigned seed = 5;
+    for (int i = 0; i < 100000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        points.push_back({double(i + 1), double((seed >> 16) % 1000) / 100});
+    }
+    points[4321].ry() = 55;  // one fast game among thousands
+    points[77777].ry() = -1;
+    for (int columns : {1, 7, 640}) {
+        SCOPED_TRACE(columns);
+        const std::vector<ChartColumn> summary = SummariseColumns(points, 1, 100000, columns);
+        ASSERT_EQ(int(summary.size()), columns);
+        const QList<QPointF> drawn = ColumnExtremes(summary);
+        const auto [low, high] = std::minmax_element(drawn.begin(), drawn.end(),
+                                                     [](QPointF a, QPointF b) { return a.y() < b.y(); });
+        EXPECT_EQ(*high, points[4321]);
+        EXPECT_EQ(*low, points[77777]);
+        int counted = 0;
+        double sum = 0;
+        for (const ChartColumn &c : summary) {
+            counted += c.count;
+            sum += c.mean * c.count;
+            EXPECT_LE(c.low.y(), c.mean);
+            EXPECT_GE(c.high.y(), c.mean);
+        }
+        EXPECT_EQ(counted, 100000);
+        double all = 0;
+        for (const QPointF &p : points)
+            all += p.y();
+        EXPECT_NEAR(sum, all, 1e-6 * std::abs(all));
+        EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); }));
+    }
+}
+
+TEST(HistoryChartsTest, SpeedAndAccuracyShareTheirGridWithExactLabels)
+{
+    struct Case {
+        double top, low;
+        double speedMax, accuracyMin;
+        int decimals;  // of the accuracy's labels
+    };
+    for (const Case &c : {Case{5.3, 92.5, 8, 92, 0}, Case{0.4, 0, 0.4, 0, 0}, Case{12, 97.1, 12, 97, 1},
+                          Case{3.9, 100, 4, 99, 2}}) {
+        SCOPED_TRACE(c.top);
+        const auto [speed, accuracy] = SharedTicks(c.top, c.low);
+        EXPECT_EQ(speed.intervals(), accuracy.intervals());
+        EXPECT_DOUBLE_EQ(speed.min, 0);
+        EXPECT_DOUBLE_EQ(accuracy.max, 100);
+        EXPECT_NEAR(speed.max, c.speedMax, 1e-9);
+        EXPECT_NEAR(accuracy.min, c.accuracyMin, 1e-9);
+        EXPECT_GE(accuracy.min, 0);
+        EXPECT_EQ(accuracy.decimals, c.decimals);
+        // Each label printed with its decimals is the tick's value.
+        for (const Ticks &t : {speed, accuracy}) {
+            for (int i = 0; i <= t.intervals(); ++i) {
+                const double tick = t.min + i * t.step;
+                EXPECT_DOUBLE_EQ(QString::number(tick, 'f', t.decimals).toDouble(), std::round(tick * 1e6) / 1e6);
+            }
+        }
+    }
+}
+
+// By date, the labels never repeat one day for games of one sitting, and
+// carry the year once the games span years; by number, the first game is 1.
+TEST(frmHistoryTest, TheDateAxisLabelsSayWhatTellsTheGamesApart)
+{
+    struct Case {
+        qint64 apartSeconds;
+        const char *format;
+    };
+    for (const Case &c : {Case{120, "M/d H:mm"}, Case{10 * 86400, "M/d"}, Case{400 * 86400, "yyyy/M/d"}}) {
+        SCOPED_TRACE(c.format);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        std::vector<GameResult> games;
+        for (int i = 0; i < 3; ++i)
+            games.push_back(RealisticGame(1, 60, kFirstDay.addSecs(c.apartSeconds * i), 4, 95, unsigned(i)));
+        ASSERT_TRUE(WriteHistory(dir.path(), games));
+        frmHistory window(HistoryPath(dir.path()), {}, 1, 60);
+        const auto *numbers = qobject_cast<QValueAxis *>(window.progressView->chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_TRUE(numbers);
+        EXPECT_LT(numbers->min(), 1);
+        EXPECT_GT(numbers->max(), 3);
+        window.byDate->setChecked(true);
+        const auto *dates = qobject_cast<QDateTimeAxis *>(window.progressView->chart()->axes(Qt::Horizontal).value(0));
+        ASSERT_TRUE(dates);
+        EXPECT_EQ(dates->format(), QString::fromLatin1(c.format));
+        EXPECT_LT(dates->min(), games.front().playedAt);
+        EXPECT_GT(dates->max(), games.back().playedAt);
+    }
 }
 
 }  // namespace

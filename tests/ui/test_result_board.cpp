@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -1013,9 +1014,10 @@ TEST(WholeGame, TwoGamesAreOnTheBoardAndInTheStatisticsWindow)
             for (int i = 0; i < window.speedSeries->count(); ++i)
                 speeds << FormatNumber(window.speedSeries->at(i).y());
             window.tabs->setCurrentIndex(frmHistory::kGamesTab);
-            for (int row = 0; row < window.gamesTable->rowCount(); ++row) {
-                tableSpeeds << window.gamesTable->item(row, 7)->text();
-                notes << window.gamesTable->item(row, 10)->text();
+            const QAbstractItemModel *list = window.gamesView->model();
+            for (int row = 0; row < list->rowCount(); ++row) {
+                tableSpeeds << list->index(row, GamesModel::kSpeed).data().toString();
+                notes << list->index(row, GamesModel::kNotes).data().toString();
             }
             window.close();
         });
