@@ -255,7 +255,13 @@ TEST(PendingHistoryTest, AGameTheHistoryCannotTakeWaitsForTheNextStart)
         HistoryStore::Options patient;
         patient.busyTimeoutMs = 10000;
         std::optional<HistoryStore> store(std::in_place, dir.path(), patient);
-        store->Record(Played(1, QStringLiteral("2")));
+        // What a miss typed instead and a phrase committed whole are kept
+        // in the pending file too.
+        GameResult typed = Played(1, QStringLiteral("2"));
+        typed.targets[QStringLiteral("e")].typedInstead = {{QStringLiteral("r"), 1}};
+        typed.committedHits = 4;
+        typed.committedSeconds = 1.25;
+        store->Record(typed);
         QElapsedTimer clock;
         clock.start();
         store.reset();
@@ -276,6 +282,13 @@ TEST(PendingHistoryTest, AGameTheHistoryCannotTakeWaitsForTheNextStart)
         if (start == 1)
             WriteRaw(pending, kept);
     }
+    HistoryReader reader(path);
+    const std::vector<StoredGame> games = reader.RecentGames(1, true);
+    ASSERT_EQ(games.size(), 1u);
+    const GameResult &merged = games[0].result;
+    EXPECT_EQ(merged.targets.at(QStringLiteral("e")).typedInstead, (std::map<QString, int>{{QStringLiteral("r"), 1}}));
+    EXPECT_EQ(merged.committedHits, 4);
+    EXPECT_DOUBLE_EQ(merged.committedSeconds, 1.25);
 }
 
 TEST(PendingHistoryTest, AHistoryDeletedDuringTheGameIsStartedAgain)
