@@ -152,5 +152,5 @@ esac
 
 finish_game "$program" "$limit"
 quit_game
-check_record "$program" "$mode" "$limit" "$passes"
+check_logged_record "$program" "$mode" "$limit" "$passes"
 echo "PASSED: $(tr -d '\r' < "$program/tkscore.ini")"
