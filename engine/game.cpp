@@ -455,6 +455,8 @@ bool Game::passStillValid(std::uint64_t serial) const
 
 void Game::JudgeInput()
 {
+    // The figures depend on which keys one pass judges together.
+    qCInfo(lcGame, "pass");
     if (romajiLine_)
         return JudgeRomaji();
     const std::uint64_t serial = gameSerial_;

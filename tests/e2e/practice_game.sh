@@ -38,7 +38,7 @@ xdotool type "!"
 finish_game "$program" 10
 quit_game
 cmp -s "$folder/tatak.before" "$program/tatak.ini" || fail "tatak.ini does not hold the player's own settings"
-check_record "$program" 5 10 "$(single_passes 0 1)"
+check_logged_record "$program" 5 10 "$(single_passes 0 1)"
 python3 - "$program" <<'PY' ||
 import sqlite3, sys
 folder = sys.argv[1]

@@ -152,7 +152,7 @@ esac
 
 finish_game "$program" "$limit"
 quit_game
-check_record "$program" "$mode" "$limit" "$passes"
+check_logged_record "$program" "$mode" "$limit" "$passes"
 # The history: 日本語 came as phrases, none of its characters timed (a time
 # of 0 ms each was the fault), all six counted as committed; 本 typed alone
 # where 日 was wanted is a miss that says so, twice.

@@ -188,7 +188,8 @@ else
   wait_until_playing
   xdotool windowfocus "$main"
   sleep 0.3
-  steps=${keys[*]//[^@]/}
+  steps=$(printf '%s' "${keys[@]}")
+  steps=${steps//[^@]/}
   keys_typed=$(( ${#keys[@]} / 2 - ${#steps} ))
   set -- "${keys[@]}"
   while [ $# -gt 0 ]; do
@@ -242,5 +243,5 @@ fi
 case $case in
   mute) grep -qx 'on=true' "$program/typetoki.conf" || fail "typetoki.conf lost the choice: $(cat "$program/typetoki.conf")" ;;
 esac
-[ -z "$typed" ] || check_record "$program" "$mode" 10 "$(single_passes 30 1)"
+[ -z "$typed" ] || check_logged_record "$program" "$mode" 10 "$(single_passes 30 1)"
 echo "PASSED: heard $heard; levels$levels"

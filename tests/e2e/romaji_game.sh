@@ -37,7 +37,7 @@ xdotool type --delay 150 "renshuuwosimasu.kyouhanihongowou"
 finish_game "$program" 30
 quit_game
 cmp -s "$folder/tatak.before" "$program/tatak.ini" || fail "tatak.ini changed"
-check_record "$program" 5 30 "$(single_passes 51 0)"
+check_logged_record "$program" 5 30 "$(single_passes 51 0)"
 python3 - "$program/typetoki-history.sqlite" <<'PY' ||
 import sqlite3, sys
 db = sqlite3.connect(f"file:{sys.argv[1]}?mode=ro", uri=True)
