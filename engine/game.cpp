@@ -455,8 +455,6 @@ bool Game::passStillValid(std::uint64_t serial) const
 
 void Game::JudgeInput()
 {
-    // The figures depend on which keys one pass judges together.
-    qCInfo(lcGame, "pass");
     if (romajiLine_)
         return JudgeRomaji();
     const std::uint64_t serial = gameSerial_;
@@ -639,6 +637,8 @@ void Game::CountJudgedKey(QStringView target, QStringView typed, bool hit, bool 
 
 void Game::RefreshCounters()
 {
+    // A hit scores by the accuracy the board shows, which only this changes.
+    qCInfo(lcGame, "counters");
     show(Box::Text2_3, result_.judgedText, QString::number(m_.inputCount));
     show(Box::Text2_4, result_.correctText, QString::number(m_.correctCount));
     if (m_.inputCount > 0)

@@ -389,9 +389,11 @@ points_of() {
 }
 
 # The judging passes of the game as its log tells them, as check_record
-# takes them: on a busy machine keys typed apart may reach one pass.
+# takes them: each ends where the board's counters were shown anew. On a
+# busy machine keys typed apart may reach one pass, or one nested in
+# another's pause.
 logged_passes() {
-  awk '$2 == "typetoki.game:" { if ($3 == "pass") printf " "; else if ($3 == "hit") printf "h"; else if ($3 == "miss") printf "m" }
+  awk '$2 == "typetoki.game:" { if ($3 == "counters") printf " "; else if ($3 == "hit") printf "h"; else if ($3 == "miss") printf "m" }
     END { print "" }' "$TYPETOKI_LOG" | xargs
 }
 
