@@ -579,14 +579,20 @@ TEST(Form1Windows, EachCommandOpensItsOwnModalWindowAndReturnsWhenItCloses)
         SCOPED_TRACE(o.caption);
         QString seen;
         bool modal = false;
-        QTimer::singleShot(0, [&] {
+        // Until the command returns: a window that reads before it shows
+        // (the statistics window on a slow build) handles events first.
+        QTimer closer;
+        closer.setInterval(10);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
             if (QWidget *window = QApplication::activeModalWidget()) {
                 seen = window->windowTitle();
                 modal = window->isModal();
                 window->close();
             }
         });
+        closer.start();
         o.item->trigger();  // returns only once the window has closed
+        closer.stop();
         EXPECT_EQ(seen, QString::fromUtf8(o.caption));
         EXPECT_TRUE(modal);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
